@@ -1,0 +1,19 @@
+// The one mapping from errno values to Win32 last-error codes.
+#pragma once
+
+#include "win32.h"
+
+namespace win32 {
+
+// ENOENT, ENXIO, ENODEV -> ERROR_FILE_NOT_FOUND (2); ENOTDIR, ELOOP,
+// ENAMETOOLONG -> ERROR_PATH_NOT_FOUND (3); EACCES, EPERM, EBUSY, EAGAIN
+// (a lock held elsewhere), EROFS -> ERROR_ACCESS_DENIED (5); EBADF ->
+// ERROR_INVALID_HANDLE (6); ENOMEM -> ERROR_NOT_ENOUGH_MEMORY (8);
+// EMFILE, ENFILE -> ERROR_TOO_MANY_OPEN_FILES (4); EINVAL, ERANGE ->
+// ERROR_INVALID_PARAMETER (87); ENOTTY, EOPNOTSUPP -> ERROR_NOT_SUPPORTED
+// (50); EIO, EPIPE, ESHUTDOWN -> ERROR_DEVICE_NOT_CONNECTED (1167);
+// EINTR, ECANCELED -> ERROR_OPERATION_ABORTED (995); anything else ->
+// ERROR_GEN_FAILURE (31).
+DWORD ErrnoToWin32(int error);
+
+}  // namespace win32

@@ -1,0 +1,512 @@
+// The tty device: a terminal device (serial port, USB adapter,
+// pseudo-terminal) under the Win32 serial semantics of CommDevice.
+//
+// Threads per open device:
+//  - the I/O thread blocks in ppoll() on the descriptor and an eventfd. It
+//    drains received bytes into the driver's input queue (stopping when the
+//    queue is full, so the kernel's buffer and flow control hold the rest),
+//    writes the output queue, expires request deadlines (ppoll's timeout is
+//    the earliest deadline) and notices a vanished device.
+//  - the modem watcher blocks in TIOCMIWAIT, only where the driver has
+//    modem lines. A pseudo-terminal answers ENOTTY: it has no modem lines,
+//    reports status 0 and gets no watcher.
+// Other threads wake the I/O thread through the eventfd only when it must
+// look again (more room, output to write, an earlier deadline).
+#include <fcntl.h>
+#include <poll.h>
+#include <pthread.h>
+#include <signal.h>
+#include <sys/eventfd.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <mutex>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include "Devices.h"
+#include "Errors.h"
+#include "TtyIoctl.h"
+
+namespace win32 {
+namespace {
+
+// Owns a descriptor; closes it on every path that does not hand it on.
+class UniqueFd {
+ public:
+  UniqueFd() = default;
+  explicit UniqueFd(int fd) : fd_(fd) {}
+  UniqueFd(UniqueFd&& other) noexcept : fd_(other.Release()) {}
+  UniqueFd& operator=(UniqueFd&& other) noexcept {
+    Reset(other.Release());
+    return *this;
+  }
+  ~UniqueFd() { Reset(); }
+  int Get() const { return fd_; }
+  int Release() {
+    int fd = fd_;
+    fd_ = -1;
+    return fd;
+  }
+  void Reset(int fd = -1) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = fd;
+  }
+
+ private:
+  int fd_ = -1;
+};
+
+// The signal that interrupts the modem watcher's TIOCMIWAIT when the device
+// closes. Its handler does nothing; installed once, without SA_RESTART.
+int WatcherSignal() { return SIGRTMIN + 7; }
+
+void InstallWatcherSignal() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    struct sigaction current {};
+    sigaction(WatcherSignal(), nullptr, &current);
+    if (current.sa_handler != SIG_DFL) return;  // someone else's: leave it
+    struct sigaction action {};
+    action.sa_handler = [](int) {};
+    sigemptyset(&action.sa_mask);
+    sigaction(WatcherSignal(), &action, nullptr);
+  });
+}
+
+DWORD LinesToModemStatus(int lines) {
+  return ((lines & kTtyCts) ? MS_CTS_ON : 0) | ((lines & kTtyDsr) ? MS_DSR_ON : 0) |
+         ((lines & kTtyRing) ? MS_RING_ON : 0) | ((lines & kTtyCarrier) ? MS_RLSD_ON : 0);
+}
+
+class TtyDevice final : public CommDevice {
+ public:
+  TtyDevice(bool overlapped, UniqueFd fd, UniqueFd wake, bool modemLines, bool counts)
+      : CommDevice(overlapped),
+        fd_(std::move(fd)),
+        wake_(std::move(wake)),
+        modemLines_(modemLines),
+        counts_(counts) {
+    if (counts_) TtyGetCounts(fd_.Get(), lastCounts_);
+  }
+
+  ~TtyDevice() override {
+    // Normally LineStop has run (CloseHandle). A device that failed during
+    // open has no threads; its descriptors close here.
+  }
+
+  // Applies raw mode with the settings a port has when opened, keeping the
+  // device's current rate. Caller's thread, before the threads start.
+  DWORD Configure(std::uint32_t baud) {
+    std::lock_guard lock(mu_);
+    dcb_.BaudRate = baud != 0 ? baud : 9600;
+    return LineConfigure(dcb_);
+  }
+
+  void Start() {
+    io_ = std::thread([this] { IoLoop(); });
+    if (modemLines_) {
+      InstallWatcherSignal();
+      try {
+        watcher_ = std::thread([this] { WatchLoop(); });
+      } catch (...) {
+        StopThreads();
+        throw;
+      }
+    }
+  }
+
+ protected:
+  DWORD LineConfigure(const DCB& dcb) override {
+    TtyLineConfig c;
+    c.baud = dcb.BaudRate;
+    c.dataBits = dcb.ByteSize;
+    c.parity = dcb.Parity;
+    c.stopBits = dcb.StopBits;
+    c.xonOut = (dcb.Flags & DCB_fOutX) != 0;
+    c.xonIn = (dcb.Flags & DCB_fInX) != 0;
+    c.xonChar = dcb.XonChar;
+    c.xoffChar = dcb.XoffChar;
+    c.ctsRts = LineDoesCtsRts(dcb);
+    c.markErrors = true;
+    if (int e = TtyApply(fd_.Get(), c)) return e == EIO ? ERROR_DEVICE_NOT_CONNECTED : ErrnoToWin32(e);
+    kernelCtsRts_ = c.ctsRts;
+    parity_ = dcb.Parity;
+    bitsPerChar_ = 1 + dcb.ByteSize + (dcb.Parity != NOPARITY ? 1 : 0) + (dcb.StopBits != 0 ? 2 : 1);
+    baud_ = dcb.BaudRate;
+    return ERROR_SUCCESS;
+  }
+
+  // Errors of TIOCMBIS/TIOCMBIC are ignored: a device without modem lines
+  // has no DTR or RTS to drive.
+  void LineDrive(bool dtr, bool rts, bool) override {
+    if (!modemLines_) return;
+    int set = (dtr ? kTtyDtr : 0), clear = (dtr ? 0 : kTtyDtr);
+    if (!kernelCtsRts_) {
+      set |= rts ? kTtyRts : 0;
+      clear |= rts ? 0 : kTtyRts;
+    }
+    TtySetLines(fd_.Get(), set, clear);
+  }
+
+  DWORD LineModemStatus() override {
+    int lines = 0;
+    if (!modemLines_ || TtyGetLines(fd_.Get(), lines) != 0) return 0;
+    return LinesToModemStatus(lines);
+  }
+
+  bool LineHasModemLines() const override { return modemLines_; }
+  bool LineDoesXonXoff() const override { return true; }
+  bool LineDoesCtsRts(const DCB& dcb) const override {
+    return (dcb.Flags & DCB_fOutxCtsFlow) &&
+           (dcb.Flags & DCB_fRtsControlMask) == RTS_CONTROL_HANDSHAKE;
+  }
+
+  // TIOCOUTQ: bytes in the kernel's buffer. While some remain, a check is
+  // scheduled for when they should have gone at the line rate (doubling,
+  // up to a second, while flow control keeps them from moving); the check
+  // runs Update, which asks again and fires EV_TXEMPTY at zero.
+  DWORD LineOutQueue() override {
+    int bytes = 0;
+    if (TtyOutQueue(fd_.Get(), bytes) != 0 || bytes <= 0) {
+      lastOutQueue_ = 0;
+      return 0;
+    }
+    if (drainCheck_ == Clock::time_point::max()) {
+      auto expected = std::chrono::microseconds(
+          std::uint64_t{static_cast<unsigned>(bytes)} * bitsPerChar_ * 1000000 / std::max<DWORD>(baud_, 1));
+      if (lastOutQueue_ != 0 && bytes >= lastOutQueue_) {
+        drainStep_ = std::min<std::chrono::microseconds>(drainStep_ * 2, std::chrono::seconds(1));
+      } else {
+        drainStep_ = std::max<std::chrono::microseconds>(expected, std::chrono::milliseconds(1));
+      }
+      drainCheck_ = Clock::now() + drainStep_;
+    }
+    lastOutQueue_ = bytes;
+    return static_cast<DWORD>(bytes);
+  }
+
+  void LinePurge(bool rx, bool tx) override {
+    TtyFlush(fd_.Get(), rx, tx);
+    if (rx) marker_ = 0;
+  }
+
+  // Any thread, mu_ held. The I/O thread is in (or on its way into) ppoll
+  // with the interests it recorded; wake it only if they are out of date.
+  void LineWake() override {
+    if (std::this_thread::get_id() == ioThread_) return;  // it looks again anyway
+    const bool wantIn = vanished_ == 0 && InputRoom() > 0;
+    const bool wantOut = vanished_ == 0 && !output_.empty() && !OutputHeld();
+    if ((wantIn && !pollIn_) || (wantOut && !pollOut_) ||
+        std::min(NextDeadline(), drainCheck_) < sleepUntil_)
+      Kick();
+  }
+
+  void LineStop() override {
+    StopThreads();
+    // Discard unsent output so close() does not wait for it to drain (up
+    // to the driver's 30 s closing_wait); closing releases the lock.
+    TtyFlush(fd_.Get(), false, true);
+    fd_.Reset();
+    wake_.Reset();
+  }
+
+ private:
+  void Kick() {
+    std::uint64_t one = 1;
+    [[maybe_unused]] ssize_t n = ::write(wake_.Get(), &one, sizeof one);
+  }
+
+  void StopThreads() {
+    {
+      std::lock_guard lock(mu_);
+      stopping_ = true;
+    }
+    Kick();
+    if (watcher_.joinable()) {
+      // The watcher may sit in TIOCMIWAIT, which only a signal interrupts.
+      // A signal sent just before it enters the ioctl would be lost, so it
+      // is repeated until the watcher reports its end (normally at once).
+      std::unique_lock lock(mu_);
+      while (!watcherDone_) {
+        pthread_kill(watcher_.native_handle(), WatcherSignal());
+        watcherExit_.wait_for(lock, std::chrono::milliseconds(20));
+      }
+      lock.unlock();
+      watcher_.join();
+    }
+    if (io_.joinable()) io_.join();
+  }
+
+  // I/O thread.
+  void IoLoop() {
+    std::vector<BYTE> buffer(64 * 1024);
+    std::unique_lock lock(mu_);
+    ioThread_ = std::this_thread::get_id();
+    while (!stopping_) {
+      pollIn_ = vanished_ == 0 && InputRoom() > 0;
+      pollOut_ = vanished_ == 0 && !output_.empty() && !OutputHeld();
+      sleepUntil_ = std::min(NextDeadline(), drainCheck_);
+      const auto until = sleepUntil_;
+      pollfd fds[2] = {
+          {vanished_ == 0 ? fd_.Get() : -1,
+           static_cast<short>((pollIn_ ? POLLIN : 0) | (pollOut_ ? POLLOUT : 0)), 0},
+          {wake_.Get(), POLLIN, 0}};
+      lock.unlock();
+      timespec ts{};
+      timespec* timeout = nullptr;
+      if (until != Clock::time_point::max()) {
+        auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(until - Clock::now());
+        if (left.count() < 0) left = std::chrono::nanoseconds(0);
+        ts.tv_sec = static_cast<time_t>(left.count() / 1000000000);
+        ts.tv_nsec = static_cast<long>(left.count() % 1000000000);
+        timeout = &ts;
+      }
+      int ready = ::ppoll(fds, 2, timeout, nullptr);
+      lock.lock();
+      if (stopping_) break;
+      if (ready > 0 && (fds[1].revents & POLLIN)) {
+        std::uint64_t count;
+        [[maybe_unused]] ssize_t n = ::read(wake_.Get(), &count, sizeof count);
+      }
+      if (ready > 0 && vanished_ == 0) {
+        const short ev = fds[0].revents;
+        if (ev & POLLIN) {
+          ReadInput(buffer);
+        } else if (ev & (POLLHUP | POLLERR | POLLNVAL)) {
+          OnVanished(ERROR_DEVICE_NOT_CONNECTED);
+        }
+        if ((ev & POLLOUT) && vanished_ == 0) WriteOutput();
+      }
+      const auto now = Clock::now();
+      if (now >= drainCheck_) {
+        drainCheck_ = Clock::time_point::max();
+        Update();
+      }
+      ExpireDeadlines(now);
+    }
+  }
+
+  // I/O thread, mu_ held. Reads no more than the queue can take.
+  void ReadInput(std::vector<BYTE>& buffer) {
+    const std::size_t room = std::min(InputRoom(), buffer.size());
+    if (room == 0) return;
+    ssize_t n = ::read(fd_.Get(), buffer.data(), room);
+    if (n > 0) {
+      Parse(buffer.data(), static_cast<std::size_t>(n));
+      if (counts_) CheckCounters(false);
+    } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
+      // End of file or EIO: the far side of a pseudo-terminal closed, or the
+      // device was unplugged.
+      OnVanished(ERROR_DEVICE_NOT_CONNECTED);
+    }
+  }
+
+  // Splits the PARMRK stream: \377 \377 is a \377 byte, \377 \0 \0 a break,
+  // \377 \0 c the byte c received with a parity or framing error. The
+  // state survives across reads.
+  void Parse(const BYTE* data, std::size_t n) {
+    if (marker_ == 0 && std::memchr(data, 0xFF, n) == nullptr) {
+      OnBytes(data, n);
+      return;
+    }
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+      const BYTE b = data[i];
+      if (marker_ == 0) {
+        if (b == 0xFF) {
+          OnBytes(data + start, i - start);
+          marker_ = 1;
+        }
+        continue;
+      }
+      if (marker_ == 1) {
+        if (b == 0xFF) {
+          const BYTE ff = 0xFF;
+          OnBytes(&ff, 1);
+          marker_ = 0;
+          start = i + 1;
+        } else if (b == 0) {
+          marker_ = 2;
+        } else {  // not a mark: a lone \377 (PARMRK switched on mid-stream)
+          const BYTE ff = 0xFF;
+          OnBytes(&ff, 1);
+          marker_ = 0;
+          start = i;
+        }
+        continue;
+      }
+      marker_ = 0;
+      start = i + 1;
+      if (b == 0) {
+        OnBreak();
+      } else {
+        OnErrorByte(ClassifyError(), b);
+      }
+    }
+    if (marker_ == 0 && start < n) OnBytes(data + start, n - start);
+  }
+
+  // PARMRK marks parity and framing errors alike; the driver's counters
+  // tell them apart where it keeps them. Without counters: a framing error
+  // when the line has no parity, else a parity error.
+  DWORD ClassifyError() {
+    if (counts_) {
+      DWORD bits = CheckCounters(true);
+      if (bits & (CE_FRAME | CE_RXPARITY)) return bits & (CE_FRAME | CE_RXPARITY | CE_OVERRUN);
+    }
+    return parity_ == NOPARITY ? CE_FRAME : CE_RXPARITY;
+  }
+
+  // Overruns never appear in-band: the counters show them. Returns the
+  // error bits whose counters moved; reports overruns unless `quiet`.
+  DWORD CheckCounters(bool quiet) {
+    TtyCounts now;
+    if (TtyGetCounts(fd_.Get(), now) != 0) return 0;
+    DWORD bits = 0;
+    if (now.frame != lastCounts_.frame) bits |= CE_FRAME;
+    if (now.parity != lastCounts_.parity) bits |= CE_RXPARITY;
+    if (now.overrun != lastCounts_.overrun) bits |= CE_OVERRUN;
+    if (now.bufOverrun != lastCounts_.bufOverrun) bits |= CE_RXOVER;
+    lastCounts_.frame = now.frame;
+    lastCounts_.parity = now.parity;
+    lastCounts_.overrun = now.overrun;
+    lastCounts_.bufOverrun = now.bufOverrun;
+    lastCounts_.brk = now.brk;
+    if (!quiet) OnLineErrors(bits & (CE_OVERRUN | CE_RXOVER));
+    return bits;
+  }
+
+  // I/O thread, mu_ held.
+  void WriteOutput() {
+    auto front = output_.Front();
+    if (front.empty()) return;
+    ssize_t n = ::write(fd_.Get(), front.data(), front.size());
+    if (n > 0) {
+      output_.Drop(static_cast<std::size_t>(n));
+      Update();
+    } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
+      OnVanished(ERROR_DEVICE_NOT_CONNECTED);
+    }
+  }
+
+  // Modem watcher thread.
+  void WatchLoop() {
+    std::unique_lock lock(mu_);
+    TtyCounts counts = lastCounts_;
+    while (!stopping_) {
+      lock.unlock();
+      const int error = TtyWaitLines(fd_.Get());
+      int lines = 0;
+      const int statusError = error == 0 ? TtyGetLines(fd_.Get(), lines) : error;
+      TtyCounts now;
+      const bool haveCounts = error == 0 && counts_ && TtyGetCounts(fd_.Get(), now) == 0;
+      lock.lock();
+      if (stopping_) break;
+      if (error == EINTR) continue;
+      if (error != 0 || statusError != 0) break;  // unsupported, or hung up (the I/O thread sees it)
+      DWORD extra = 0;
+      if (haveCounts) {
+        // A short pulse can be over before the levels are read.
+        if (now.ring != counts.ring) extra |= EV_RING;
+        if (now.cts != counts.cts) extra |= EV_CTS;
+        if (now.dsr != counts.dsr) extra |= EV_DSR;
+        if (now.carrier != counts.carrier) extra |= EV_RLSD;
+        counts = now;
+      }
+      OnModemStatus(LinesToModemStatus(lines), extra);
+    }
+    watcherDone_ = true;
+    watcherExit_.notify_all();
+  }
+
+  UniqueFd fd_;
+  UniqueFd wake_;
+  const bool modemLines_;
+  const bool counts_;
+  std::thread io_;
+  std::thread watcher_;
+  std::condition_variable watcherExit_;
+  bool watcherDone_ = false;
+  bool stopping_ = false;
+  std::thread::id ioThread_;
+  // What the I/O thread's current ppoll waits for (mu_).
+  bool pollIn_ = false;
+  bool pollOut_ = false;
+  Clock::time_point sleepUntil_ = Clock::time_point::max();
+  Clock::time_point drainCheck_ = Clock::time_point::max();
+  std::chrono::microseconds drainStep_{1000};
+  int lastOutQueue_ = 0;
+  int marker_ = 0;  // PARMRK parser state: 0 plain, 1 after \377, 2 after \377 \0
+  TtyCounts lastCounts_;
+  bool kernelCtsRts_ = false;
+  BYTE parity_ = NOPARITY;
+  DWORD bitsPerChar_ = 10;
+  DWORD baud_ = 9600;
+};
+
+}  // namespace
+
+// Caller's thread. Acquires step by step; every failure closes what was
+// acquired (UniqueFd) and ownership passes to the device only at the end.
+std::shared_ptr<CommDevice> OpenTty(const std::string& path, bool overlapped, DWORD& error) {
+  // Non-blocking, never the controlling terminal.
+  UniqueFd fd(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+  if (fd.Get() < 0) {
+    // EIO: a serial port without hardware behind it (ttyS with no UART).
+    error = errno == EIO ? ERROR_FILE_NOT_FOUND : ErrnoToWin32(errno);
+    return nullptr;
+  }
+  struct stat st {};
+  if (::fstat(fd.Get(), &st) != 0 || !S_ISCHR(st.st_mode)) {
+    error = ERROR_FILE_NOT_FOUND;  // not a device at all: no such port
+    return nullptr;
+  }
+  // Exclusive: the lock keeps out every other open of this device, in this
+  // process or another, root included (TIOCEXCL does not stop root).
+  if (::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0) {
+    error = ErrnoToWin32(errno == EWOULDBLOCK ? EBUSY : errno);
+    return nullptr;
+  }
+  TtyLineConfig current;
+  if (int e = TtyRead(fd.Get(), current)) {
+    error = (e == ENOTTY || e == EINVAL) ? ERROR_FILE_NOT_FOUND : ErrnoToWin32(e);  // not a terminal
+    return nullptr;
+  }
+  TtyExclusive(fd.Get());
+  int lines = 0;
+  const bool modemLines = TtyGetLines(fd.Get(), lines) == 0;
+  TtyCounts counts;
+  const bool haveCounts = TtyGetCounts(fd.Get(), counts) == 0;
+  UniqueFd wake(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+  if (wake.Get() < 0) {
+    error = ErrnoToWin32(errno);
+    return nullptr;
+  }
+  std::shared_ptr<TtyDevice> device;
+  try {
+    device = std::make_shared<TtyDevice>(overlapped, std::move(fd), std::move(wake), modemLines,
+                                         haveCounts);
+  } catch (const std::bad_alloc&) {
+    error = ERROR_NOT_ENOUGH_MEMORY;
+    return nullptr;
+  }
+  if (DWORD e = device->Configure(current.baud)) {
+    error = e;
+    return nullptr;
+  }
+  device->Begin();
+  try {
+    device->Start();
+  } catch (const std::system_error&) {
+    error = ERROR_NOT_ENOUGH_MEMORY;
+    return nullptr;
+  }
+  return device;
+}
+
+}  // namespace win32
