@@ -106,7 +106,8 @@ class TControl : public TComponent {
 
   const std::string& Hint() const { return hint_; }
   void SetHint(const std::string& hint);
-  bool ShowHint() const { return showHint_; }
+  // With ParentShowHint, the parent's setting.
+  bool ShowHint() const;
   void SetShowHint(bool show);
   bool ParentShowHint() const { return parentShowHint_; }
   void SetParentShowHint(bool parent);
@@ -166,6 +167,11 @@ class TControl : public TComponent {
   // The font of the parent changed: a control with ParentFont follows it.
   void ParentFontChanged();
   void ParentColorChanged();
+  // The hint shown on hover, after a change of the hint settings here or
+  // in a parent.
+  virtual void UpdateHint();
+
+  int left_ = 0, top_ = 0, width_ = 0, height_ = 0;
 
  private:
   friend struct ControlAccess;
@@ -173,7 +179,6 @@ class TControl : public TComponent {
 
   QWidget* widget_;
   TWinControl* parent_ = nullptr;
-  int left_ = 0, top_ = 0, width_ = 0, height_ = 0;
   TAlign align_ = alNone;
   TAnchors anchors_{akLeft, akTop};
   bool enabled_ = true;
@@ -222,6 +227,7 @@ class TWinControl : public TControl {
   void Loaded() override;
   void FontChanged() override;
   void ColorChanged() override;
+  void UpdateHint() override;
 
   // Whether the control uses Enter itself, so the form's default button
   // does not take it (a memo does, an edit line does not).

@@ -8,7 +8,10 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "AppCore.h"
 #include "Controls.h"
@@ -107,12 +110,19 @@ class TForm : public TWinControl {
   void ReadLayout(const std::string& resourceName);
   // The owned component `name` as a T; EReadError when it is missing or of
   // another class.
+  // The field is cleared when the component goes, so a handler that runs
+  // while the form is being torn down finds it gone (nullptr).
   template <class T>
   void BindComponent(T*& field, const char* name) {
     field = dynamic_cast<T*>(FindComponent(name));
     if (!field) MissingComponent(name);
+    WatchField(field, [&field] { field = nullptr; });
   }
   void Loaded() override;
+  void UpdateWidgetGeometry() override;
+  void TextChanged() override;
+  void VisibleChanged() override;
+  void Notification(TComponent* component, TOperation operation) override;
   // Whether the form may close: runs OnCloseQuery.
   virtual bool CloseQuery();
   // Runs OnClose with `action`.
@@ -121,6 +131,7 @@ class TForm : public TWinControl {
  private:
   friend struct ControlAccess;
   [[noreturn]] void MissingComponent(const char* name) const;
+  void WatchField(TComponent* component, std::function<void()> clear);
   void ApplyWindowFlags();
   void ApplyAutoSize();
   void PlaceOnScreen();
@@ -141,6 +152,7 @@ class TForm : public TWinControl {
   bool modal_ = false;
   bool placed_ = false;
   bool releasing_ = false;
+  std::vector<std::pair<TComponent*, std::function<void()>>> fields_;
 };
 
 class EInvalidOperation : public Exception {
@@ -169,6 +181,8 @@ void CreateForm(F*& reference) {
 void RunApplication();
 // Ends the application: Run's loop returns after the current event.
 void TerminateApplication();
+// Frees Application (and the forms it owns), then the Qt application.
+void DoneApplication();
 // A handle that stands for the application's window.
 HWND ApplicationHandle();
 

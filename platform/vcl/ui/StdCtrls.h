@@ -61,6 +61,9 @@ class TEdit : public TWinControl {
   // Fired when the text changes, by the user or from code.
   TNotifyEvent OnChange;
 
+ protected:
+  void ColorChanged() override;
+
  private:
   int maxLength_ = 0;
 };
@@ -106,10 +109,13 @@ class TMemo : public TWinControl {
 
  protected:
   bool WantsReturn() const override { return wantReturns_; }
+  void ColorChanged() override;
 
  private:
   void ShowTail(const std::string& tail);
   void ApplyWrap();
+
+  bool updating_ = false;  // the document changes from code, not typing
 
   std::string text_;
   bool readOnly_ = false;
@@ -241,6 +247,7 @@ class TCustomComboBox : public TWinControl {
 
  protected:
   void Loaded() override;
+  void ColorChanged() override;
   // Run after OnClick when the user picks an item; fires OnChange.
   virtual void Change();
 

@@ -50,7 +50,10 @@ void SetVerticalScroll(TMemo* memo, int value);
 int CaretPosition(TMemo* memo);
 void SetCaretPosition(TMemo* memo, int position);
 
-// Whether `form` is a modal window now, and the form shown modally last.
+// The form shown modally now (the innermost), or nullptr.
 TForm* ActiveModalForm();
+// Runs `action` with the next form shown modally, from inside its modal
+// loop once it is showing: the way a test answers a modal window.
+void WhenModal(std::function<void(TForm*)> action);
 
 }  // namespace vcl::testing
