@@ -1,7 +1,7 @@
 // Published properties of the port controls, their enumeration names and
 // their registration with the layout reader.
 #include "CPortCtl.h"
-#include "ControlsResources.h"
+#include "RegisterControlsResources.h"
 
 const vcl::TEnumNames& ComPropertyNames() {
   static const vcl::TEnumNames names{"cpNone",     "cpPort",     "cpBaudRate", "cpDataBits",
@@ -62,6 +62,9 @@ struct ComLedLayout {
       auto& staging = led->FLayoutGlyphs[which];
       if (!staging) {
         staging = std::make_unique<vcl::TBitmap>();
+        // Transparent already, so the glyph setter changes nothing in it.
+        staging->SetTransparentMode(vcl::tmAuto);
+        staging->SetTransparent(true);
         staging->OnChange = vcl::TNotifyEvent(
             [led, which](vcl::TObject*) { led->SetGlyph(which, led->FLayoutGlyphs[which].get()); }, led);
       }

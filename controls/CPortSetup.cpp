@@ -7,7 +7,7 @@
 
 TComSetupFrm::TComSetupFrm(vcl::TComponent* owner) : vcl::TForm(owner) {
   RegisterControlClasses();
-  ReadLayout("TComSetupFrm");
+  ReadLayout("ComSetupFrm");
   BindComponent(Button1, "Button1");
   BindComponent(Button2, "Button2");
   BindComponent(GroupBox1, "GroupBox1");

@@ -1,10 +1,15 @@
 // The signal lamp: state, notifications, glyphs and painting, on real
 // widgets and ports on virtual devices.
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "ControlsTestSupport.h"
+#include "Resources.h"
 
 namespace {
 
@@ -294,6 +299,104 @@ TEST_F(LedTest, CustomKindWithEmptyGlyphsPaintsNothing) {
   led_->SetKind(lkCustom);
   led_->SetState(lsOn);
   EXPECT_EQ(PixelAt(12, 12), vcl::clWhite);
+}
+
+// A window whose lamps come from a layout, with a handler for OnChange.
+class TLedLayoutForm : public vcl::TForm {
+ public:
+  TLedLayoutForm(const std::string& layout) : vcl::TForm(nullptr) {
+    vcl::RegisterResource("TLedLayoutForm", layout);
+    ReadLayout("TLedLayoutForm");
+    BindComponent(Lit, "LitLed");
+    BindComponent(Custom, "CustomLed");
+    BindComponent(Bound, "BoundLed");
+  }
+  // The lamps still report while their port closes on the way out: free
+  // them while Changes exists.
+  ~TLedLayoutForm() override { BeforeDestruction(); }
+  const vcl::TClassInfo* ClassInfo() const override { return StaticClassInfo(); }
+  static const vcl::TClassInfo* StaticClassInfo() {
+    static const vcl::TClassInfo info = [] {
+      vcl::TClassInfo i("TLedLayoutForm", vcl::TForm::StaticClassInfo());
+      i.Add(vcl::PublishedMethod("LedChange", &TLedLayoutForm::LedChange));
+      return i;
+    }();
+    return &info;
+  }
+  void LedChange(vcl::TObject*, TLedState state) { Changes.push_back(state); }
+
+  TComLed* Lit = nullptr;
+  TComLed* Custom = nullptr;
+  TComLed* Bound = nullptr;
+  std::vector<TLedState> Changes;
+};
+
+std::string Hex(const std::string& bytes) {
+  static const char digits[] = "0123456789ABCDEF";
+  std::string hex;
+  for (unsigned char b : bytes) {
+    hex += digits[b >> 4];
+    hex += digits[b & 15];
+  }
+  return hex;
+}
+
+TEST_F(LedTest, LayoutSetsLampsWithoutTellingOnChange) {
+  // A custom glyph as a layout stores it: the bitmap file's bytes.
+  vcl::TBitmap mine;
+  mine.SetSize(15, 15);
+  mine.Canvas()->SetBrushColor(vcl::clBlue);
+  mine.Canvas()->FillRect(vcl::Rect(0, 0, 15, 15));
+  const std::string file = (std::filesystem::temp_directory_path() / "led-layout-glyph.bmp").string();
+  mine.SaveToFile(file);
+  std::ifstream in(file, std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::remove(file.c_str());
+
+  Device("COM58")->SetCTS(true);
+  const std::string layout = R"(object LedLayoutForm: TLedLayoutForm
+  ClientWidth = 100
+  ClientHeight = 40
+  object LitLed: TComLed
+    Left = 0
+    Top = 0
+    State = lsOn
+    OnChange = LedChange
+  end
+  object CustomLed: TComLed
+    Left = 30
+    Top = 0
+    Kind = lkCustom
+    GlyphOn.Data = {)" + Hex(bytes) + R"(}
+    State = lsOn
+  end
+  object BoundLed: TComLed
+    Left = 60
+    Top = 0
+    ComPort = ComPort
+    LedSignal = lsCTS
+    Kind = lkGreenLight
+    OnChange = LedChange
+  end
+  object ComPort: TComPort
+    Port = 'COM58'
+    Connected = True
+  end
+end
+)";
+  TLedLayoutForm form(layout);
+  EXPECT_EQ(form.Lit->State(), lsOn);
+  EXPECT_EQ(form.Custom->Kind(), lkCustom);
+  EXPECT_EQ(form.Custom->GlyphOn()->Width(), 15);
+  EXPECT_TRUE(form.Custom->GlyphOn()->Transparent());
+  EXPECT_EQ(form.Bound->LedSignal(), lsCTS);
+  ASSERT_NE(form.Bound->ComPort(), nullptr);
+  EXPECT_EQ(form.Bound->ComPort()->LinkCount(), 1);
+  // The port opened once the layout was read, and the bound lamp heard the
+  // live CTS level then; nothing was told while loading.
+  EXPECT_TRUE(form.Bound->ComPort()->Connected());
+  EXPECT_EQ(form.Bound->State(), lsOn);
+  EXPECT_EQ(form.Changes, (std::vector<TLedState>{lsOn}));
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 
 #include "CPortSetup.h"
 #include "ControlsTestSupport.h"
+#include "RegistryFaults.h"
 
 namespace {
 
@@ -245,6 +246,45 @@ TEST_F(SetupDialogTest, EnterPressesOkAndEscapeDoesNotClose) {
     vcl::testing::PressKey(dialog->Combo4, vcl::testing::Key::Return);
   });
   EXPECT_EQ(port_->StopBits(), sbTwoStopBits);
+}
+
+TEST_F(SetupDialogTest, UnreadableDeviceMapShowsNoDialog) {
+  struct Case {
+    const char* what;
+    std::function<void()> fault;
+    const char* code;
+  };
+  const Case cases[] = {
+      {"open", [] { win32::FailRegistryOpen(ERROR_FILE_NOT_FOUND); }, "(win error code: 2)"},
+      {"enumeration", [] { win32::FailRegistryEnumAt(0, ERROR_MORE_DATA); }, "(win error code: 234)"},
+  };
+  const Settings before = Current();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    c.fault();
+    bool shown = false;
+    vcl::TTimer watch(nullptr);  // would answer a dialog that must not appear
+    watch.SetInterval(1);
+    watch.SetOnTimer(vcl::TNotifyEvent(
+        [&](vcl::TObject*) {
+          if (vcl::TForm* form = vcl::testing::ActiveModalForm()) {
+            shown = true;
+            form->SetModalResult(vcl::mrCancel);
+          }
+        },
+        this));
+    try {
+      port_->ShowSettingsDialog();
+      ADD_FAILURE() << "no error";
+    } catch (const vcl::EReadError& e) {
+      EXPECT_NE(e.Message.find("Combo1.ComProperty"), std::string::npos) << e.Message;
+      EXPECT_NE(e.Message.find("Registry error"), std::string::npos) << e.Message;
+      EXPECT_NE(e.Message.find(c.code), std::string::npos) << e.Message;
+    }
+    win32::ClearRegistryFaults();
+    EXPECT_FALSE(shown);
+    EXPECT_TRUE(Current() == before);
+  }
 }
 
 }  // namespace
