@@ -165,6 +165,11 @@ void TForm::MissingComponent(const char* name) const {
   throw EReadError(std::string("Component ") + name + " is missing from the layout of " + ClassName());
 }
 
+void TForm::BeforeDestruction() {
+  DestroyComponents();
+  TWinControl::BeforeDestruction();
+}
+
 void TForm::WatchField(TComponent* component, std::function<void()> clear) {
   component->FreeNotification(this);
   fields_.emplace_back(component, std::move(clear));
@@ -493,40 +498,44 @@ std::vector<TForm*>& ModalForms() {
 }
 
 void InitializeApplication() {
-  static bool done = false;
-  if (done) return;
-  done = true;
-  static int argc = 1;
-  static char name[] = "talven-console";
-  static char* argv[] = {name, nullptr};
-  if (!QCoreApplication::instance()) new QApplication(argc, argv);
-  QApplication::setQuitOnLastWindowClosed(false);
-  if (QStyle* style = QStyleFactory::create("Fusion")) QApplication::setStyle(style);
-  // The classic desktop's colours, so windows look as their layouts say.
-  QPalette palette = QApplication::palette();
-  palette.setColor(QPalette::Window, ToQColor(clBtnFace));
-  palette.setColor(QPalette::Button, ToQColor(clBtnFace));
-  palette.setColor(QPalette::Base, ToQColor(clWindow));
-  palette.setColor(QPalette::WindowText, ToQColor(clWindowText));
-  palette.setColor(QPalette::Text, ToQColor(clWindowText));
-  palette.setColor(QPalette::ButtonText, ToQColor(clBtnText));
-  palette.setColor(QPalette::Highlight, ToQColor(clHighlight));
-  palette.setColor(QPalette::HighlightedText, ToQColor(clHighlightText));
-  palette.setColor(QPalette::ToolTipBase, ToQColor(clInfoBk));
-  palette.setColor(QPalette::ToolTipText, ToQColor(clInfoText));
-  QApplication::setPalette(palette);
-
-  SetMainThread();
+  static bool qtReady = false;
+  if (!qtReady) {
+    qtReady = true;
+    static int argc = 1;
+    static char name[] = "talven-console";
+    static char* argv[] = {name, nullptr};
+    if (!QCoreApplication::instance()) new QApplication(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    if (QStyle* style = QStyleFactory::create("Fusion")) QApplication::setStyle(style);
+    // The classic desktop's colours, so windows look as their layouts say.
+    QPalette palette = QApplication::palette();
+    palette.setColor(QPalette::Window, ToQColor(clBtnFace));
+    palette.setColor(QPalette::Button, ToQColor(clBtnFace));
+    palette.setColor(QPalette::Base, ToQColor(clWindow));
+    palette.setColor(QPalette::WindowText, ToQColor(clWindowText));
+    palette.setColor(QPalette::Text, ToQColor(clWindowText));
+    palette.setColor(QPalette::ButtonText, ToQColor(clBtnText));
+    palette.setColor(QPalette::Highlight, ToQColor(clHighlight));
+    palette.setColor(QPalette::HighlightedText, ToQColor(clHighlightText));
+    palette.setColor(QPalette::ToolTipBase, ToQColor(clInfoBk));
+    palette.setColor(QPalette::ToolTipText, ToQColor(clInfoText));
+    QApplication::setPalette(palette);
+    SetMainThread();
+    // Work queued for this thread by other threads (Synchronize, sent
+    // messages) runs from Qt's loop.
+    SetWakeMainThreadHook([] {
+      if (QCoreApplication* app = QCoreApplication::instance())
+        QMetaObject::invokeMethod(app, [] { Guarded([] { CheckSynchronize(); }); }, Qt::QueuedConnection);
+    });
+    RegisterVisualClasses();
+  }
+  // A new application object (after the last one was freed) gets the
+  // visual runtime's loop and box as well.
   EnsureApplication();
-  // Work queued for this thread by other threads (Synchronize, sent
-  // messages) runs from Qt's loop.
-  SetWakeMainThreadHook([] {
-    if (QCoreApplication* app = QCoreApplication::instance())
-      QMetaObject::invokeMethod(app, [] { Guarded([] { CheckSynchronize(); }); }, Qt::QueuedConnection);
-  });
-  Application->ProcessMessagesHook = [] { QCoreApplication::processEvents(QEventLoop::AllEvents); };
-  Application->ExceptionDisplay = [](const std::string& message) { ShowExceptionBox(message); };
-  RegisterVisualClasses();
+  if (!Application->ExceptionDisplay) {
+    Application->ProcessMessagesHook = [] { QCoreApplication::processEvents(QEventLoop::AllEvents); };
+    Application->ExceptionDisplay = [](const std::string& message) { ShowExceptionBox(message); };
+  }
 }
 
 TForm* MainForm() { return gMainForm; }

@@ -123,6 +123,11 @@ class TForm : public TWinControl {
   void TextChanged() override;
   void VisibleChanged() override;
   void Notification(TComponent* component, TOperation operation) override;
+  // Frees the form's components first, while the fields bound to them can
+  // still be cleared, then does what every component does on its way out.
+  // A derived form calls it first in its destructor, so handlers that a
+  // component runs on its way out find the form whole.
+  void BeforeDestruction();
   // Whether the form may close: runs OnCloseQuery.
   virtual bool CloseQuery();
   // Runs OnClose with `action`.
