@@ -570,6 +570,7 @@ DWORD CommDevice::StartRead(BYTE* buffer, DWORD count, OVERLAPPED* ov, DWORD* do
   *done = 0;
   if (DWORD e = Usable()) return e;
   if (Has(dcb_, DCB_fAbortOnError) && errors_ != 0) return ERROR_OPERATION_ABORTED;
+  if (reads_.empty()) LineFetch();
   StartOverlapped(ov);
   reads_.push_back(Read{ov, buffer, count});
   const bool alone = reads_.size() == 1;
@@ -615,6 +616,8 @@ DWORD CommDevice::Purge(DWORD flags) {
 
 DWORD CommDevice::ClearError(DWORD* errors, COMSTAT* stat) {
   std::lock_guard lock(mu_);
+  if (DWORD e = Usable()) return e;
+  LineFetch();
   if (DWORD e = Usable()) return e;
   if (errors != nullptr) *errors = errors_;
   errors_ = 0;

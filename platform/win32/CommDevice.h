@@ -108,6 +108,9 @@ class CommDevice : public KernelObject {
   // Moves bytes from the output queue onto the line where the line can take
   // them synchronously (the virtual device); returns true if it took any.
   virtual bool LinePump() { return false; }
+  // Takes what the line has received so far without waiting (the caller's
+  // thread, before ClearCommError and ReadFile look at the queue).
+  virtual void LineFetch() {}
   // The device state changed: the line's thread should look at it again.
   virtual void LineWake() = 0;
   // Stops the line's threads and releases the line. Called once, without

@@ -30,6 +30,7 @@
 
 #include "Devices.h"
 #include "Errors.h"
+#include "Parmrk.h"
 #include "TtyIoctl.h"
 
 namespace win32 {
@@ -90,7 +91,8 @@ class TtyDevice final : public CommDevice {
         fd_(std::move(fd)),
         wake_(std::move(wake)),
         modemLines_(modemLines),
-        counts_(counts) {
+        counts_(counts),
+        markErrors_(modemLines) {
     if (counts_) TtyGetCounts(fd_.Get(), lastCounts_);
   }
 
@@ -132,7 +134,7 @@ class TtyDevice final : public CommDevice {
     c.xonChar = dcb.XonChar;
     c.xoffChar = dcb.XoffChar;
     c.ctsRts = LineDoesCtsRts(dcb);
-    c.markErrors = true;
+    c.markErrors = markErrors_;
     if (int e = TtyApply(fd_.Get(), c)) return e == EIO ? ERROR_DEVICE_NOT_CONNECTED : ErrnoToWin32(e);
     kernelCtsRts_ = c.ctsRts;
     parity_ = dcb.Parity;
@@ -172,8 +174,10 @@ class TtyDevice final : public CommDevice {
   // runs Update, which asks again and fires EV_TXEMPTY at zero.
   DWORD LineOutQueue() override {
     int bytes = 0;
+    if (!wrote_) return 0;  // nothing written since the buffer was last empty
     if (TtyOutQueue(fd_.Get(), bytes) != 0 || bytes <= 0) {
       lastOutQueue_ = 0;
+      wrote_ = false;
       return 0;
     }
     if (drainCheck_ == Clock::time_point::max()) {
@@ -190,9 +194,15 @@ class TtyDevice final : public CommDevice {
     return static_cast<DWORD>(bytes);
   }
 
+  // Any thread, mu_ held: one non-blocking read, so a reader that keeps up
+  // takes bytes in large batches without a hand-off from the I/O thread.
+  void LineFetch() override {
+    if (vanished_ == 0 && !stopping_) ReadInput(buffer_);
+  }
+
   void LinePurge(bool rx, bool tx) override {
     TtyFlush(fd_.Get(), rx, tx);
-    if (rx) marker_ = 0;
+    if (rx) parser_.Reset();
   }
 
   // Any thread, mu_ held. The I/O thread is in (or on its way into) ppoll
@@ -244,7 +254,7 @@ class TtyDevice final : public CommDevice {
 
   // I/O thread.
   void IoLoop() {
-    std::vector<BYTE> buffer(64 * 1024);
+    std::vector<BYTE> buffer(64 * 1024);  // its own: LineFetch uses buffer_
     std::unique_lock lock(mu_);
     ioThread_ = std::this_thread::get_id();
     while (!stopping_) {
@@ -306,49 +316,19 @@ class TtyDevice final : public CommDevice {
     }
   }
 
-  // Splits the PARMRK stream: \377 \377 is a \377 byte, \377 \0 \0 a break,
-  // \377 \0 c the byte c received with a parity or framing error. The
-  // state survives across reads.
+  // Received bytes, split where the line marks errors in-band.
   void Parse(const BYTE* data, std::size_t n) {
-    if (marker_ == 0 && std::memchr(data, 0xFF, n) == nullptr) {
+    if (!markErrors_) {
       OnBytes(data, n);
       return;
     }
-    std::size_t start = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-      const BYTE b = data[i];
-      if (marker_ == 0) {
-        if (b == 0xFF) {
-          OnBytes(data + start, i - start);
-          marker_ = 1;
-        }
-        continue;
-      }
-      if (marker_ == 1) {
-        if (b == 0xFF) {
-          const BYTE ff = 0xFF;
-          OnBytes(&ff, 1);
-          marker_ = 0;
-          start = i + 1;
-        } else if (b == 0) {
-          marker_ = 2;
-        } else {  // not a mark: a lone \377 (PARMRK switched on mid-stream)
-          const BYTE ff = 0xFF;
-          OnBytes(&ff, 1);
-          marker_ = 0;
-          start = i;
-        }
-        continue;
-      }
-      marker_ = 0;
-      start = i + 1;
-      if (b == 0) {
-        OnBreak();
-      } else {
-        OnErrorByte(ClassifyError(), b);
-      }
-    }
-    if (marker_ == 0 && start < n) OnBytes(data + start, n - start);
+    struct Sink {
+      TtyDevice& self;
+      void Data(const BYTE* p, std::size_t count) { self.OnBytes(p, count); }
+      void Break() { self.OnBreak(); }
+      void Error(BYTE c) { self.OnErrorByte(self.ClassifyError(), c); }
+    } sink{*this};
+    parser_.Parse(data, n, sink);
   }
 
   // PARMRK marks parity and framing errors alike; the driver's counters
@@ -388,6 +368,7 @@ class TtyDevice final : public CommDevice {
     ssize_t n = ::write(fd_.Get(), front.data(), front.size());
     if (n > 0) {
       output_.Drop(static_cast<std::size_t>(n));
+      wrote_ = true;
       Update();
     } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
       OnVanished(ERROR_DEVICE_NOT_CONNECTED);
@@ -441,7 +422,13 @@ class TtyDevice final : public CommDevice {
   Clock::time_point drainCheck_ = Clock::time_point::max();
   std::chrono::microseconds drainStep_{1000};
   int lastOutQueue_ = 0;
-  int marker_ = 0;  // PARMRK parser state: 0 plain, 1 after \377, 2 after \377 \0
+  bool wrote_ = false;
+  std::vector<BYTE> buffer_ = std::vector<BYTE>(64 * 1024);  // LineFetch (mu_)
+  // Errors and breaks are marked in-band only on a line that can have them:
+  // a driver with modem lines. A pseudo-terminal never delivers them, and
+  // marking would put every byte through the kernel's slow path.
+  const bool markErrors_;
+  ParmrkParser parser_;
   TtyCounts lastCounts_;
   bool kernelCtsRts_ = false;
   BYTE parity_ = NOPARITY;

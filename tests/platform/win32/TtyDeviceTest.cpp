@@ -131,3 +131,62 @@ TEST(TtyOpen, CommCallsOnAHandleThatIsNoDeviceFail) {
 }
 
 }  // namespace
+
+#include "Parmrk.h"
+
+namespace {
+
+// The in-band error marks of a serial line, split at every possible read
+// boundary.
+TEST(ParmrkParser, SplitsMarksFromDataAtAnyReadBoundary) {
+  struct Case {
+    const char* name;
+    std::string stream;
+    std::string expected;  // data as D<bytes>, B for a break, E<c> for an error byte
+  };
+  const Case cases[] = {
+      {"PlainData", "hello", "Dhello"},
+      {"DoubledFF", std::string("a\xff\xff" "b", 4), "Da" "D\xff" "Db"},
+      {"Break", std::string("x\xff\0\0y", 5), "DxBDy"},
+      {"ErrorByte", std::string("\xff\0q", 3), "Eq"},
+      {"NulIsData", std::string("\0\0", 2), std::string("D\0\0", 3)},
+      {"LoneFF", std::string("\xffz", 2), "D\xff" "Dz"},
+  };
+  struct Sink {
+    std::string out;
+    void Data(const BYTE* p, std::size_t n) {
+      out += 'D';
+      out.append(reinterpret_cast<const char*>(p), n);
+    }
+    void Break() { out += 'B'; }
+    void Error(BYTE c) {
+      out += 'E';
+      out += static_cast<char>(c);
+    }
+  };
+  // Runs of data may be split differently per boundary; compare bytes and
+  // marks without the run boundaries.
+  auto flatten = [](const std::string& s) {
+    std::string r;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+      if (s[i] == 'D') continue;
+      if (s[i] == 'B') r += "<B>";
+      else if (s[i] == 'E') r += "<E" + std::string(1, s[++i]) + ">";
+      else r += s[i];
+    }
+    return r;
+  };
+  for (const Case& c : cases) {
+    for (std::size_t cut = 0; cut <= c.stream.size(); ++cut) {
+      SCOPED_TRACE(std::string(c.name) + " cut at " + std::to_string(cut));
+      win32::ParmrkParser parser;
+      Sink sink;
+      const auto* bytes = reinterpret_cast<const BYTE*>(c.stream.data());
+      parser.Parse(bytes, cut, sink);
+      parser.Parse(bytes + cut, c.stream.size() - cut, sink);
+      EXPECT_EQ(flatten(sink.out), flatten(c.expected));
+    }
+  }
+}
+
+}  // namespace

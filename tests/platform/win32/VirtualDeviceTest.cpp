@@ -325,6 +325,10 @@ TEST_F(VirtualDeviceTest, SecondWaitAndEmptyMaskAreInvalid) {
   EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
   EXPECT_FALSE(SetCommMask(handle_, 0x4000));
   EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+  // The pending wait must end while its OVERLAPPED still exists.
+  CloseHandle(handle_);
+  handle_ = INVALID_HANDLE_VALUE;
+  EXPECT_TRUE(a.Done(0));
 }
 
 }  // namespace
