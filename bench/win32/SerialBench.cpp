@@ -7,7 +7,7 @@
 //     wait, against poll() waking on the slave;
 //  3. wake-ups of the process's other threads over 10 s with the device open,
 //     an event wait pending and no traffic.
-// Usage: bench_win32 [megabytes] [idle seconds]
+// Usage: bench_win32 [megabytes] [idle seconds] [input queue bytes]
 #include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -57,6 +57,8 @@ void Feed(int fd, std::size_t total) {
   }
 }
 
+DWORD inputQueue = 1024;  // the engine's default input size
+
 HANDLE OpenDevice(const std::string& path) {
   std::string name = "\\\\.\\" + path;
   HANDLE h = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
@@ -66,7 +68,7 @@ HANDLE OpenDevice(const std::string& path) {
     std::exit(1);
   }
   // The engine's opening sequence with its defaults.
-  SetupComm(h, getenv("BIGQ") ? 65536 : 1024, 1024);
+  SetupComm(h, inputQueue, 1024);
   DCB dcb{};
   dcb.DCBlength = sizeof dcb;
   dcb.BaudRate = 115200;
@@ -86,7 +88,7 @@ int OpenRaw(const std::string& path) {
   int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   win32::TtyLineConfig c;
   c.baud = 115200;
-  c.markErrors = getenv("RAWMARK") != nullptr;
+  c.markErrors = false;
   win32::TtyApply(fd, c);
   return fd;
 }
@@ -248,8 +250,9 @@ long IdleWakeups(PtyPair& pty, int seconds) {
 int main(int argc, char** argv) {
   const std::size_t megabytes = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 64;
   const int idle = argc > 2 ? std::atoi(argv[2]) : 10;
+  if (argc > 3) inputQueue = static_cast<DWORD>(std::strtoul(argv[3], nullptr, 10));
   PtyPair pty;
-  std::printf("pseudo-terminal %s\n", pty.slave.c_str());
+  std::printf("pseudo-terminal %s, device input queue %u bytes\n", pty.slave.c_str(), inputQueue);
 
   std::vector<double> engine, raw;
   for (int run = 0; run < 3; ++run) {
