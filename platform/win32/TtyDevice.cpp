@@ -197,7 +197,11 @@ class TtyDevice final : public CommDevice {
   // Any thread, mu_ held: one non-blocking read, so a reader that keeps up
   // takes bytes in large batches without a hand-off from the I/O thread.
   void LineFetch() override {
-    if (vanished_ == 0 && !stopping_) ReadInput(buffer_);
+    if (vanished_ == 0 && !stopping_ && !fetching_) {
+      fetching_ = true;
+      ReadInput(buffer_);
+      fetching_ = false;
+    }
   }
 
   void LinePurge(bool rx, bool tx) override {
@@ -209,6 +213,15 @@ class TtyDevice final : public CommDevice {
   // with the interests it recorded; wake it only if they are out of date.
   void LineWake() override {
     if (std::this_thread::get_id() == ioThread_) return;  // it looks again anyway
+    if (fetching_) return;  // the outer call decides
+    // Room appeared while the I/O thread waits without POLLIN (the queue was
+    // full): refill it here first. While the kernel keeps bytes ready, a
+    // reader that keeps up is served on its own thread with no hand-off.
+    if (vanished_ == 0 && !pollIn_ && InputRoom() > 0) {
+      fetching_ = true;
+      ReadInput(buffer_);
+      fetching_ = false;
+    }
     const bool wantIn = vanished_ == 0 && InputRoom() > 0;
     const bool wantOut = vanished_ == 0 && !output_.empty() && !OutputHeld();
     if ((wantIn && !pollIn_) || (wantOut && !pollOut_) ||
@@ -423,6 +436,7 @@ class TtyDevice final : public CommDevice {
   std::chrono::microseconds drainStep_{1000};
   int lastOutQueue_ = 0;
   bool wrote_ = false;
+  bool fetching_ = false;  // a caller's thread is reading in LineWake (mu_)
   std::vector<BYTE> buffer_ = std::vector<BYTE>(64 * 1024);  // LineFetch (mu_)
   // Errors and breaks are marked in-band only on a line that can have them:
   // a driver with modem lines. A pseudo-terminal never delivers them, and
