@@ -18,14 +18,10 @@
 
 namespace controls_test {
 
-// Real widgets on the offscreen platform; every test starts with the
-// application and the control classes in place.
+// Real widgets on the offscreen platform (the application is made by the
+// test program's main).
 class QtFixture : public ::testing::Test {
  protected:
-  void SetUp() override {
-    vcl::InitializeApplication();
-    RegisterControlClasses();
-  }
   void TearDown() override {
     for (const std::string& name : devices_) win32::VirtualDevice::Unregister(name);
     vcl::testing::ProcessPending();
