@@ -4,6 +4,7 @@
 
 #include "AppCore.h"
 #include "CPortCtl.h"
+#include "RegisterControlsResources.h"
 
 namespace {
 
@@ -27,6 +28,9 @@ const char* LedGlyphName(TLedKind kind, TLedState state) {
 }
 
 TComLed::TComLed(vcl::TComponent* owner) : vcl::TGraphicControl(owner) {
+  // The glyphs are loaded by name at the first paint; a lamp made in code,
+  // without RegisterControlClasses, finds them all the same.
+  RegisterControlsResources();
   SetHeight(25);
   SetWidth(25);
   FPortLink = std::make_unique<TComLink>();

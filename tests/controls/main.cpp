@@ -11,6 +11,8 @@
 int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
   ::testing::InitGoogleTest(&argc, argv);
+  // Listing the tests (as the build's test discovery does) needs no Qt.
+  if (GTEST_FLAG_GET(list_tests)) return RUN_ALL_TESTS();
   vcl::InitializeApplication();
   RegisterControlClasses();
   const int result = RUN_ALL_TESTS();
