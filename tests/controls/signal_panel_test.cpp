@@ -2,6 +2,7 @@
 // a window of the same shape (a port delivering on the user-interface
 // thread, the six lamps as the panel holds them, and an OnRxChar handler that
 // reads what arrived), read from a layout as the main window is.
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -26,48 +27,6 @@ constexpr const char* kLampFormLayout = R"(object LampForm: TLampForm
     Height = 49
     BevelOuter = bvNone
     TabOrder = 0
-    object Label1: TLabel
-      Left = 142
-      Top = 32
-      Width = 12
-      Height = 13
-      Caption = 'Tx'
-    end
-    object Label2: TLabel
-      Left = 3
-      Top = 31
-      Width = 21
-      Height = 13
-      Caption = 'CTS'
-    end
-    object Label3: TLabel
-      Left = 32
-      Top = 32
-      Width = 23
-      Height = 13
-      Caption = 'DSR'
-    end
-    object Label4: TLabel
-      Left = 64
-      Top = 32
-      Width = 29
-      Height = 13
-      Caption = 'RLSD'
-    end
-    object Label5: TLabel
-      Left = 104
-      Top = 32
-      Width = 22
-      Height = 13
-      Caption = 'Ring'
-    end
-    object Label6: TLabel
-      Left = 166
-      Top = 32
-      Width = 13
-      Height = 13
-      Caption = 'Rx'
-    end
     object ComLed1: TComLed
       Left = 0
       Top = 8
@@ -104,6 +63,34 @@ constexpr const char* kLampFormLayout = R"(object LampForm: TLampForm
       LedSignal = lsRing
       Kind = lkYellowLight
     end
+    object Label2: TLabel
+      Left = 3
+      Top = 31
+      Width = 21
+      Height = 13
+      Caption = 'CTS'
+    end
+    object Label3: TLabel
+      Left = 32
+      Top = 32
+      Width = 23
+      Height = 13
+      Caption = 'DSR'
+    end
+    object Label4: TLabel
+      Left = 64
+      Top = 32
+      Width = 29
+      Height = 13
+      Caption = 'RLSD'
+    end
+    object Label5: TLabel
+      Left = 104
+      Top = 32
+      Width = 22
+      Height = 13
+      Caption = 'Ring'
+    end
     object ComLed5: TComLed
       Left = 136
       Top = 8
@@ -121,6 +108,20 @@ constexpr const char* kLampFormLayout = R"(object LampForm: TLampForm
       ComPort = ComPort
       LedSignal = lsRx
       Kind = lkRedLight
+    end
+    object Label1: TLabel
+      Left = 142
+      Top = 32
+      Width = 12
+      Height = 13
+      Caption = 'Tx'
+    end
+    object Label6: TLabel
+      Left = 166
+      Top = 32
+      Width = 13
+      Height = 13
+      Caption = 'Rx'
     end
   end
   object ComPort: TComPort
@@ -218,6 +219,9 @@ TEST_F(SignalPanelTest, LineLampsShowTheLinesAtOpenAndGoDarkAtClose) {
 
   modem_->SetDSR(true);
   ASSERT_TRUE(Wait(Dsr, lsOn));
+  if (const char* dir = std::getenv("CONTROLS_SCREENSHOT_DIR")) {  // a look at the lit lamps
+    EXPECT_TRUE(form_->SaveScreenshot(std::string(dir) + "/lamps.png"));
+  }
   form_->ComPort->ClosePort();
   EXPECT_EQ(State(Cts), lsOff);
   EXPECT_EQ(State(Dsr), lsOff);
