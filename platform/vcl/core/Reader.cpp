@@ -11,6 +11,7 @@
 // Runs on the thread that constructs the root (the user-interface thread for
 // forms). Every component stays in csLoading until the whole layout has been
 // read and the references resolved; Loaded then runs in creation order.
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 
@@ -351,17 +352,23 @@ struct ReaderImpl {
       if (reader.root_->FindComponent(name))
         throw EReadError("A component named " + name + " already exists");
       component = info->Create()(reader.root_);
+      reader.loaded_.push_back(component);
       try {
         component->SetComponentState(csLoading | csReading, true);
         component->SetName(name);
         if (auto& hook = TReader::SetParentHook()) hook(component, parent);
         ReadBody(component);
       } catch (...) {
-        // The component that failed goes; the others stay with their owner.
-        delete component;
+        // The component that failed goes, with the components created
+        // inside it (after it in creation order); the others stay with
+        // their owner.
+        auto& loaded = reader.loaded_;
+        const auto first = std::find(loaded.begin(), loaded.end(), component);
+        std::vector<TComponent*> built(first, loaded.end());
+        loaded.erase(first, loaded.end());
+        for (auto it = built.rbegin(); it != built.rend(); ++it) delete *it;
         throw;
       }
-      reader.loaded_.push_back(component);
       return;
     }
     ReadBody(component);

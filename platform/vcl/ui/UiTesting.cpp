@@ -2,6 +2,9 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QCheckBox>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QComboBox>
 #include <QHelpEvent>
 #include <QKeyEvent>
@@ -51,7 +54,13 @@ QWidget* FocusTarget(TWinControl* control) {
 bool ClickControl(TControl* control) {
   QWidget* w = control->Widget();
   if (!w->isVisible()) return false;
-  const QPoint local = w->rect().center();
+  QPoint local = w->rect().center();
+  // A check box takes clicks on its box and its text only.
+  if (auto* box = qobject_cast<QCheckBox*>(w)) {
+    QStyleOptionButton option;
+    option.initFrom(box);
+    local = box->style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, box).center();
+  }
   QWidget* target = w->childAt(local);
   if (!target) target = w;
   const QPoint at = target->mapFrom(w, local);
@@ -99,8 +108,9 @@ std::string HoverHint(TControl* control) {
   QWidget* w = control->Widget();
   const QPoint local = w->rect().center();
   QHelpEvent help(QEvent::ToolTip, local, w->mapToGlobal(local));
+  // A widget without a tip ignores the event and shows nothing.
   QApplication::sendEvent(w, &help);
-  const std::string shown = QToolTip::isVisible() ? FromQ(QToolTip::text()) : std::string();
+  const std::string shown = help.isAccepted() && QToolTip::isVisible() ? FromQ(QToolTip::text()) : std::string();
   QToolTip::hideText();
   return shown;
 }
