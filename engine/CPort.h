@@ -15,9 +15,12 @@
 // the handlers itself.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <exception>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "AppCore.h"
 #include "Classes.h"
@@ -482,9 +485,15 @@ class TCustomComPort : public vcl::TComponent {
   bool Inactive() const;  // loading or designing
   void DeliverReceivedBytes(int& count);
   void StopEventThread();
+  // Frees event threads that were let go from inside their own dispatch and
+  // have ended since (any but the calling thread).
+  void ReapRetiredThreads();
   // Closes whatever is still open without announcing anything; the
   // destructor's fall-back when ClosePort raised.
   void ForceClosed();
+
+  // Event threads let go by a ClosePort made from inside their dispatch.
+  std::vector<TComThread*> FRetiredThreads;
 
   TComThread* FEventThread = nullptr;
   bool FHasEventThread = false;
@@ -547,6 +556,15 @@ class TComThread : public vcl::TThread {
 
   void RequestStop();
 
+  // Whether the calling thread is inside this thread's dispatch: the event
+  // thread itself, or the user-interface thread running its batch under
+  // smThreadSync. Such a caller cannot wait for the thread's end.
+  bool CalledFromDispatch() const;
+  // Lets the thread go without waiting for it (from inside its dispatch):
+  // it finishes the batch without further events, skips the exit steps that
+  // use the device (the caller makes them) and ends.
+  void Detach();
+
   TCustomComPort* OwnerPort() const { return FOwnerPort; }
   TComEvents ReceivedEvents() const { return FReceivedEvents; }
 
@@ -564,6 +582,9 @@ class TComThread : public vcl::TThread {
   TCustomComPort* FOwnerPort;
   HANDLE FStopEvent = nullptr;
   TComEvents FReceivedEvents;
+  std::atomic<std::thread::id> FThreadId{};
+  bool FDispatchingOnUserInterface = false;  // user-interface thread only
+  std::atomic<bool> FDetached{false};
 };
 
 // ---------------------------------------------------------------------------

@@ -181,6 +181,7 @@ TCustomComPort::~TCustomComPort() {
       }
     }
   }
+  ReapRetiredThreads();
   delete FBuffer;
   FBuffer = nullptr;
   delete FFlowControl;
@@ -194,6 +195,17 @@ TCustomComPort::~TCustomComPort() {
   BeforeDestruction();
   delete FLinkList;
   FLinkList = nullptr;
+}
+
+void TCustomComPort::ReapRetiredThreads() {
+  for (auto it = FRetiredThreads.begin(); it != FRetiredThreads.end();) {
+    if ((*it)->CalledFromDispatch()) {
+      ++it;
+      continue;
+    }
+    delete *it;
+    it = FRetiredThreads.erase(it);
+  }
 }
 
 void TCustomComPort::ForceClosed() {
@@ -317,6 +329,7 @@ void TCustomComPort::EndSettingsUpdate() {
 
 void TCustomComPort::OpenPort() {
   if (FConnected || HasState(vcl::csDesigning)) return;
+  ReapRetiredThreads();
   HandleBeforeOpen();
   OpenDeviceHandle();
   FConnected = true;
@@ -347,11 +360,24 @@ void TCustomComPort::OpenPort() {
   HandleAfterOpen();
 }
 
+// A close made from inside the thread's own dispatch (a handler that closes
+// the port) cannot wait for the thread: under smThreadSync the thread waits
+// for this very call to return, under smNone this is the thread. It is let go
+// instead, its exit steps are made here while the device is still open, and
+// it is freed once it has ended.
 void TCustomComPort::StopEventThread() {
   if (!FHasEventThread) return;
-  delete FEventThread;  // stops it and waits for its end
+  TComThread* thread = FEventThread;
   FEventThread = nullptr;
   FHasEventThread = false;
+  if (thread->CalledFromDispatch()) {
+    thread->Detach();
+    SetCommMask(FDeviceHandle, 0);
+    PurgeComm(FDeviceHandle, PURGE_TXCLEAR | PURGE_RXCLEAR);
+    FRetiredThreads.push_back(thread);
+  } else {
+    delete thread;  // stops it and waits for its end
+  }
   if (FNotifyWindow) {
     vcl::DeallocateHWnd(FNotifyWindow);
     FNotifyWindow = nullptr;
@@ -374,6 +400,7 @@ void TCustomComPort::ClosePort() {
   StopEventThread();
   CloseDeviceHandle();
   FConnected = false;
+  ReapRetiredThreads();
   HandleAfterClose();
   if (abortError) std::rethrow_exception(abortError);
 }

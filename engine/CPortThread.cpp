@@ -52,6 +52,17 @@ TComThread::~TComThread() {
   FStopEvent = nullptr;
 }
 
+bool TComThread::CalledFromDispatch() const {
+  if (FThreadId.load() == std::this_thread::get_id()) return true;
+  return vcl::IsMainThread() && FDispatchingOnUserInterface;
+}
+
+// Runs on the thread inside the dispatch (see CalledFromDispatch).
+void TComThread::Detach() {
+  FDetached = true;
+  RequestStop();
+}
+
 // Any thread.
 void TComThread::RequestStop() {
   if (FStopEvent) SetEvent(FStopEvent);
@@ -69,6 +80,7 @@ void TComThread::RequestStop() {
 // ecWaitFailed and the system code. A single failed completion only drops
 // its batch.
 void TComThread::Execute() {
+  FThreadId = std::this_thread::get_id();
   const HANDLE device = FOwnerPort->DeviceHandle();
   OVERLAPPED overlapped;
   std::memset(&overlapped, 0, sizeof overlapped);
@@ -105,6 +117,7 @@ void TComThread::Execute() {
       failedCompletions = 0;
       FReceivedEvents = MaskToEvents(mask);
       DeliverEvents();
+      if (FDetached) break;  // the port was closed from inside the dispatch
     } else if (++failedCompletions == 2) {
       failed = true;
       failure = GetLastError();
@@ -114,7 +127,12 @@ void TComThread::Execute() {
 
   // Exit steps. A mask of 0 ends a WaitCommEvent still pending; its
   // completion is awaited because the driver writes into `overlapped` and
-  // `mask` until then.
+  // `mask` until then. A detached thread has no wait pending, and its port
+  // has made these steps itself before closing the device.
+  if (FDetached) {
+    if (overlapped.hEvent) CloseHandle(overlapped.hEvent);
+    return;
+  }
   bool maskCleared = SetCommMask(device, 0) != FALSE;
   PurgeComm(device, PURGE_TXCLEAR | PURGE_RXCLEAR);
   if (pending) {
@@ -131,7 +149,11 @@ void TComThread::Execute() {
 void TComThread::DeliverEvents() {
   switch (FOwnerPort->SyncMethod()) {
     case smThreadSync:
-      vcl::TThread::Synchronize([this] { RunEventHandlers(); });
+      vcl::TThread::Synchronize([this] {
+        FDispatchingOnUserInterface = true;
+        RunEventHandlers();
+        FDispatchingOnUserInterface = false;
+      });
       break;
     case smWindowSync:
       ForwardEventsToWindow();
@@ -149,6 +171,7 @@ void TComThread::DeliverEvents() {
 void TComThread::RunEventHandlers() {
   const bool onUserInterface = vcl::IsMainThread();
   for (TComEvent event : kDispatchOrder) {
+    if (FDetached) return;  // a handler closed the port
     if (!FReceivedEvents.Contains(event)) continue;
     try {
       FOwnerPort->HandleEvent(event);

@@ -48,6 +48,41 @@ TEST_P(Lifecycle, ClosePortWhileTheThreadIsInsideADispatchReturns) {
   EXPECT_EQ(log.back(), "AfterClose");
 }
 
+// A handler that closes the port from inside its own dispatch: the thread
+// cannot be waited for there (it waits for the handler, or it is the
+// handler's thread). The close completes, the driver still gets the exit
+// steps before the device closes, and the port opens and delivers again.
+TEST_P(Lifecycle, AHandlerThatClosesThePortCompletesTheClose) {
+  RecordPortEvents(*port_, rec_);
+  port_->OnRxChar = TRxCharEvent(
+      [this](vcl::TObject*, int n) {
+        std::string t;
+        port_->ReceiveText(t, n);
+        rec_.Add("read:" + t);
+        if (t == "x") port_->ClosePort();
+      },
+      nullptr);
+  port_->OpenPort();
+  rec_.Clear();
+  device_->Feed("x");
+  ASSERT_TRUE(Pump([&] { return rec_.Contains("AfterClose"); }));
+  EXPECT_EQ(rec_.Entries(), (std::vector<std::string>{"read:x", "CTS=0", "DSR=0", "RLSD=0", "BeforeClose",
+                                                      "AfterClose"}));
+  std::vector<std::string> tail;
+  for (const auto& c : device_->Calls())
+    if (c.function == "SetCommMask" || c.function == "PurgeComm" || c.function == "CloseHandle")
+      tail.push_back(c.function + "(" + std::to_string(c.arg1) + ")");
+  EXPECT_EQ(tail, (std::vector<std::string>{"SetCommMask(1535)", "PurgeComm(3)", "SetCommMask(0)", "PurgeComm(12)",
+                                            "CloseHandle(0)"}));
+  rec_.Clear();
+  port_->OpenPort();
+  EXPECT_TRUE(port_->HasEventThread());
+  device_->Feed("y");
+  ASSERT_TRUE(Pump([&] { return rec_.Contains("read:y"); }));
+  port_->ClosePort();
+  EXPECT_FALSE(device_->IsOpen());
+}
+
 // An exception from a handler is shown to the user once; the other events
 // of the batch are still handled and the thread goes on delivering.
 TEST_P(Lifecycle, AHandlersExceptionIsShownAndDeliveryGoesOn) {
