@@ -297,7 +297,10 @@ bool CommDevice::ServiceWrites(Clock::time_point now) {
 void CommDevice::Update() {
   if (closed_) return;
   const auto now = Clock::now();
-  for (int round = 0; round < 64; ++round) {
+  // Each round moves bytes or completes requests, so this ends; a write
+  // larger than the output queue goes through a queue-full per round where
+  // the line drains synchronously.
+  for (;;) {
     bool changed = ServiceReads(now);
     changed = ServiceWrites(now) || changed;
     changed = LinePump() || changed;

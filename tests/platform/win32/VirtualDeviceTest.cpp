@@ -195,6 +195,40 @@ TEST_F(VirtualDeviceTest, PausedDrainHoldsTxEmptyAndAFullQueueTimesTheWriteOut) 
   EXPECT_EQ(Device().TakeWritten(), "1234abcd");
 }
 
+TEST_F(VirtualDeviceTest, WriteLargerThanTheOutputQueueGoesThroughWhole) {
+  ASSERT_TRUE(SetupComm(handle_, 1024, 16));
+  COMMTIMEOUTS t = EngineTimeouts();
+  ASSERT_TRUE(SetCommTimeouts(handle_, &t));
+  std::string big(100000, '\0');
+  for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 7);
+  EXPECT_EQ(WriteAll(handle_, big), big.size());
+  EXPECT_EQ(Device().TakeWritten(), big);
+}
+
+TEST_F(VirtualDeviceTest, PurgeAbortsPendingWritesAndClearsTheOutputQueue) {
+  ASSERT_TRUE(SetupComm(handle_, 1024, 4));
+  COMMTIMEOUTS t{MAXDWORD, 0, 0, 0, 0};  // no write timeout
+  ASSERT_TRUE(SetCommTimeouts(handle_, &t));
+  Device().PauseDrain(true);
+  Request w;
+  DWORD n = 0;
+  ASSERT_FALSE(WriteFile(handle_, "0123456789", 10, &n, &w.ov));
+  ASSERT_EQ(GetLastError(), ERROR_IO_PENDING);
+  ASSERT_TRUE(PurgeComm(handle_, PURGE_TXABORT));
+  ASSERT_TRUE(w.Done());
+  EXPECT_FALSE(GetOverlappedResult(handle_, &w.ov, &n, FALSE));
+  EXPECT_EQ(GetLastError(), ERROR_OPERATION_ABORTED);
+  EXPECT_EQ(n, 4u) << "the bytes that reached the queue";
+  COMSTAT stat{};
+  ASSERT_TRUE(ClearCommError(handle_, nullptr, &stat));
+  EXPECT_EQ(stat.cbOutQue, 4u) << "abort leaves the queue";
+  ASSERT_TRUE(PurgeComm(handle_, PURGE_TXCLEAR));
+  ASSERT_TRUE(ClearCommError(handle_, nullptr, &stat));
+  EXPECT_EQ(stat.cbOutQue, 0u);
+  Device().PauseDrain(false);
+  EXPECT_EQ(Device().TakeWritten(), "");
+}
+
 TEST_F(VirtualDeviceTest, InputQueueSignalsEightyPercentAndOverflows) {
   ASSERT_TRUE(SetupComm(handle_, 10, 10));
   ASSERT_TRUE(SetCommMask(handle_, EV_RX80FULL));
