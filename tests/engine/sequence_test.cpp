@@ -92,6 +92,12 @@ TEST_P(Sequences, EveryLineEventHasItsSequence) {
       {"break", all, false, [](auto& d, auto&) { d.InjectBreak(); }, {"Error[leBreak]", "Break"}},
       {"framing error", all, false, [](auto& d, auto&) { d.InjectError(CE_FRAME, 'x'); },
        {"Error[leFrame]", "link.Rx=1", "RxChar(1)", "link.Rx=0", "read:x"}},
+      {"parity error while checked", all, false,
+       [](auto& d, auto& p) {
+         p.Parity()->SetCheck(true);
+         d.InjectError(CE_RXPARITY, 'p');
+       },
+       {"Error[leRxParity]", "link.Rx=1", "RxChar(1)", "link.Rx=0", "read:p"}},
       {"parity error while not checked", all, false, [](auto& d, auto&) { d.InjectError(CE_RXPARITY, 'p'); },
        {"link.Rx=1", "RxChar(1)", "link.Rx=0", "read:p"}},
       {"event character", all, false,
@@ -122,6 +128,7 @@ TEST_P(Sequences, EveryLineEventHasItsSequence) {
     port_->DetachLink(link_.get());
     link_.reset();
     port_->SetEventChar(0);
+    port_->Parity()->SetCheck(false);
     device_->SetCTS(false);
     device_->SetDSR(false);
     device_->SetRLSD(false);
@@ -147,10 +154,10 @@ TEST_P(Sequences, HandlersRunOnTheThreadOfTheMode) {
 }
 
 // A batch holding several events is handled in the dispatch order, whatever
-// order they happened in: the event thread is held in a TxEmpty handler while
-// the line changes, so the next wait collects them all at once.
+// order they happened in: the event thread is held in the TxEmpty hand-over
+// while the line changes, so the next wait collects them all at once (under
+// smWindowSync they arrive as one message each, in that order).
 TEST_P(Sequences, ABatchIsHandledInDispatchOrder) {
-  if (GetParam() == smWindowSync) GTEST_SKIP() << "each event is its own message in this mode";
   OpenRecording(false);
   std::atomic<bool> held{false};
   std::mutex m;
@@ -170,9 +177,10 @@ TEST_P(Sequences, ABatchIsHandledInDispatchOrder) {
   device_->PauseDrain(true);  // the write's own notifications come first
   port_->SendText("a");
   device_->PauseDrain(false);
-  if (GetParam() == smThreadSync) {
-    // Under smThreadSync the event thread waits for the batch's call: make the
-    // line events while it is queued and not yet run.
+  if (GetParam() != smNone) {
+    // The event thread waits until the user-interface thread takes the batch
+    // (smThreadSync) or its first message (smWindowSync): make the line
+    // events while that is queued and not yet run.
     ASSERT_TRUE(vcl::WaitForMainThreadWork(kGuard));
   } else {
     ASSERT_TRUE(Pump([&] { return held.load(); }));
@@ -294,6 +302,104 @@ TEST_F(Links, AThrowingLinkStopsTheWalk) {
   port_->ClosePort();
   port_->DetachLink(&thrower);
   port_->DetachLink(after.get());
+}
+
+}  // namespace
+
+namespace {
+
+using namespace enginetest;
+
+class NotifyWindow : public VirtualPortTest {};
+
+// The hidden window's procedure: only PortEventMessage reaches the entry
+// points, only with a listed event bit, and only while the port is open.
+TEST_F(NotifyWindow, OnlyListedEventsOfAnOpenPortAreHandled) {
+  RecordPortEvents(*port_, rec_);
+  vcl::TMessage ring{PortEventMessage, EV_RING, 0, 0};
+  port_->NotifyWindowProc(ring);
+  EXPECT_EQ(rec_.Size(), 0u);  // closed
+  port_->SetEvents({});
+  port_->OpenPort();
+  rec_.Clear();
+  vcl::TMessage unlisted{PortEventMessage, EV_PERR, 0, 0};
+  port_->NotifyWindowProc(unlisted);
+  vcl::TMessage twoBits{PortEventMessage, EV_RING | EV_CTS, 0, 0};
+  port_->NotifyWindowProc(twoBits);
+  vcl::TMessage other{WM_USER + 7, EV_RING, 0, 42};
+  port_->NotifyWindowProc(other);
+  EXPECT_EQ(other.Result, 0);
+  EXPECT_EQ(rec_.Size(), 0u);
+  port_->NotifyWindowProc(ring);
+  device_->SetDSR(true);
+  vcl::TMessage dsr{PortEventMessage, EV_DSR, 0, 0};
+  port_->NotifyWindowProc(dsr);
+  EXPECT_EQ(rec_.Entries(), (std::vector<std::string>{"Ring", "DSR=1"}));
+}
+
+}  // namespace
+
+namespace {
+
+using namespace enginetest;
+
+class Transfers : public VirtualPortTest {
+ protected:
+  void SetUp() override {
+    VirtualPortTest::SetUp();
+    link_ = MakeRecordingLink(rec_, false);
+    port_->AttachLink(link_.get());
+    port_->SetEvents({});
+  }
+  void TearDown() override {
+    port_->DetachLink(link_.get());
+    VirtualPortTest::TearDown();
+  }
+  std::unique_ptr<TComLink> link_;
+};
+
+// A read that leaves bytes waiting tells nobody; the one that empties the
+// input queue tells the links. Zero bytes stay in the text.
+TEST_F(Transfers, ReadsTellTheLinksOnlyWhenTheQueueRunsEmpty) {
+  port_->OpenPort();
+  rec_.Clear();
+  device_->Feed(std::string("0123\0" "56789", 10));
+  std::string text = "old";
+  EXPECT_EQ(port_->ReceiveText(text, 4), 4);
+  EXPECT_EQ(text, "0123");
+  EXPECT_EQ(rec_.Size(), 0u);
+  EXPECT_EQ(port_->ReceiveText(text, 10), 6);
+  EXPECT_EQ(text, std::string("\0" "56789", 6));
+  EXPECT_EQ(rec_.Entries(), std::vector<std::string>{"link.Rx=0"});
+  char buffer[8];
+  rec_.Clear();
+  device_->Feed("ab");
+  EXPECT_EQ(port_->ReceiveBuffer(buffer, 8), 2);
+  EXPECT_EQ(std::string(buffer, 2), "ab");
+  EXPECT_EQ(rec_.Entries(), std::vector<std::string>{"link.Rx=0"});
+  rec_.Clear();
+  EXPECT_EQ(port_->SendText(""), 0);
+  EXPECT_EQ(port_->ReceiveText(text, -1), 0);
+  EXPECT_TRUE(text.empty());
+  EXPECT_EQ(rec_.Size(), 0u);
+  EXPECT_TRUE(CallsOf(*device_, "WriteFile").empty());
+}
+
+// A write the driver cuts short at its time-out returns what was written;
+// the links still get the whole block that was handed over.
+TEST_F(Transfers, AShortWriteReturnsWhatWasWrittenAndLinksGetTheWholeBlock) {
+  port_->Buffer()->SetOutputSize(16);
+  port_->Timeouts()->SetWriteTotalMultiplier(0);
+  port_->Timeouts()->SetWriteTotalConstant(20);
+  port_->OpenPort();
+  rec_.Clear();
+  device_->PauseDrain(true);
+  const std::string block(64, 'w');
+  const int written = port_->SendText(block);
+  EXPECT_LT(written, 64);
+  EXPECT_EQ(rec_.Entries(), (std::vector<std::string>{"link.Tx=1", "link.TxBuf:" + block}));
+  device_->PauseDrain(false);
+  EXPECT_EQ(device_->WaitWritten(static_cast<std::size_t>(written), kGuard).size(), static_cast<std::size_t>(written));
 }
 
 }  // namespace
