@@ -14,7 +14,11 @@ DWORD DtrControl(const DCB& d) { return d.Flags & DCB_fDtrControlMask; }
 DWORD RtsControl(const DCB& d) { return d.Flags & DCB_fRtsControlMask; }
 bool Has(const DCB& d, DWORD flag) { return (d.Flags & flag) != 0; }
 
+// A deadline `ms` from now. Products such as MAXDWORD * count exceed what
+// the clock can hold; anything beyond about 30 years means never.
 Clock::time_point After(Clock::time_point now, std::uint64_t ms) {
+  constexpr std::uint64_t kNever = 1000ull * 1000 * 1000 * 1000;
+  if (ms >= kNever) return Clock::time_point::max();
   return now + std::chrono::milliseconds(ms);
 }
 

@@ -69,6 +69,10 @@ class VirtualDevice {
   // A ring: RI goes on and off again (EV_RING fires once).
   virtual void Ring() = 0;
   virtual void SetRI(bool on) = 0;
+  // DTR and RTS: both go on when the device is opened (as a port's driver
+  // raises them), then follow SetCommState and the handshakes; both go off
+  // at CloseHandle. LineHistory has one entry per change made by
+  // SetCommState only.
   virtual bool DTR() const = 0;
   virtual bool RTS() const = 0;
   virtual std::vector<LineChange> LineHistory() const = 0;

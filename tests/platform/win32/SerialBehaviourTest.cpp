@@ -142,6 +142,7 @@ const ReadCase kReadCases[] = {
     {"AnyByteModeTimesOut", {MAXDWORD, MAXDWORD, 60, 0, 0}, 10, "", "", false, "", 60},
     {"NoTimeoutsWaitsForTheWholeCount", {0, 0, 0, 0, 0}, 4, "ab", "cd", false, "abcd", 0},
     {"IntervalEndsTheReadAfterTheLastByte", {50, 0, 0, 0, 0}, 10, "", "hi", false, "hi", 50},
+    {"HugeTotalTimeoutNeverFires", {20, MAXDWORD, 0, 0, 0}, 5000, "", "z", false, "z", 20},
 };
 
 TYPED_TEST(SerialBehaviour, ReadTimeouts) {
