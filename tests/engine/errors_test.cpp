@@ -142,19 +142,31 @@ TEST_F(Errors, AClosedPortRefusesTransfers) {
   EXPECT_EQ(e.SystemErrorCode, static_cast<int>(ERROR_INVALID_HANDLE));
 }
 
-// The driver's wait for line events fails at once: the event thread must not
-// spin on its signalled event. It ends, the user is shown the failure once,
-// and the port still closes.
+// The driver's wait for line events fails at once (refused outright, or
+// because the event mask was refused and there is nothing to wait for): the
+// event thread must not spin on its signalled event. It ends, the user is
+// shown the failure once, and the port still closes.
 TEST_F(Errors, AFailingEventWaitEndsTheThreadAndIsShown) {
-  ShownErrors shown;
-  device_->FailNext("WaitCommEvent", 31);
-  port_->OpenPort();
-  ASSERT_TRUE(Pump([&] { return shown.Count() > 0; }));
-  EXPECT_EQ(shown.Messages(), std::vector<std::string>{"WaitForEvent method failed (win error code: 31)"});
-  EXPECT_EQ(CallsOf(*device_, "WaitCommEvent").size(), 1u);
-  port_->ClosePort();
-  EXPECT_FALSE(port_->Connected());
-  EXPECT_EQ(CallsOf(*device_, "WaitCommEvent").size(), 1u);
+  const struct {
+    const char* function;
+    const char* shown;
+  } table[] = {
+      {"WaitCommEvent", "WaitForEvent method failed (win error code: 31)"},
+      {"SetCommMask", "WaitForEvent method failed (win error code: 87)"},
+  };
+  for (const auto& c : table) {
+    SCOPED_TRACE(c.function);
+    ShownErrors shown;
+    device_->ClearCalls();
+    device_->FailNext(c.function, 31);
+    port_->OpenPort();
+    ASSERT_TRUE(Pump([&] { return shown.Count() > 0; }));
+    EXPECT_EQ(shown.Messages(), std::vector<std::string>{c.shown});
+    EXPECT_EQ(CallsOf(*device_, "WaitCommEvent").size(), 1u);
+    port_->ClosePort();
+    EXPECT_FALSE(port_->Connected());
+    EXPECT_EQ(CallsOf(*device_, "WaitCommEvent").size(), 1u);
+  }
 }
 
 }  // namespace
