@@ -118,6 +118,13 @@ class PaintWidget : public QWidget {
     pressed_ = e->button() == Qt::LeftButton;
     e->accept();
   }
+  void mouseDoubleClickEvent(QMouseEvent* e) override {
+    e->accept();
+    if (owner_ && owner_->Enabled() && owner_->OnDblClick.Assigned()) {
+      TGraphicControl* owner = owner_;
+      Guarded([owner] { owner->OnDblClick(owner); });
+    }
+  }
   void mouseReleaseEvent(QMouseEvent* e) override {
     const bool click = pressed_ && e->button() == Qt::LeftButton && rect().contains(e->position().toPoint());
     pressed_ = false;

@@ -137,6 +137,7 @@ class TControl : public TComponent {
   virtual void Click();
 
   TNotifyEvent OnClick;
+  // Fired by graphic controls on a double click.
   TNotifyEvent OnDblClick;
   TNotifyEvent OnResize;
 
@@ -219,6 +220,7 @@ class TWinControl : public TControl {
   // A handle that stands for the control's window.
   HWND Handle() const;
 
+  // When the control gets and loses the keyboard focus.
   TNotifyEvent OnEnter;
   TNotifyEvent OnExit;
 

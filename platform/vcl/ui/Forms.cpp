@@ -527,6 +527,15 @@ void InitializeApplication() {
       if (QCoreApplication* app = QCoreApplication::instance())
         QMetaObject::invokeMethod(app, [] { Guarded([] { CheckSynchronize(); }); }, Qt::QueuedConnection);
     });
+    // OnExit of the control that loses the focus, then OnEnter of the one
+    // that gets it.
+    QObject::connect(qApp, &QApplication::focusChanged, qApp, [](QWidget* old, QWidget* now) {
+      auto* left = dynamic_cast<TWinControl*>(TControl::FromWidget(old));
+      auto* entered = dynamic_cast<TWinControl*>(TControl::FromWidget(now));
+      if (left == entered) return;
+      if (left && left->OnExit.Assigned()) Guarded([left] { left->OnExit(left); });
+      if (entered && entered->OnEnter.Assigned()) Guarded([entered] { entered->OnEnter(entered); });
+    });
     RegisterVisualClasses();
   }
   // A new application object (after the last one was freed) gets the

@@ -127,11 +127,20 @@ TEST_F(Controls, TabOrderIsAPlaceInTheParentsListAndTabFollowsIt) {
   b->SetTabOrder(99);  // past the end: last
   EXPECT_EQ(b->TabOrder(), 2);
 
+  std::vector<std::string> focus;
+  for (vcl::TEdit* e : {a, b, c}) {
+    e->OnEnter = vcl::TNotifyEvent([&, e](vcl::TObject*) { focus.push_back("enter " + e->Name()); }, nullptr);
+    e->OnExit = vcl::TNotifyEvent([&, e](vcl::TObject*) { focus.push_back("exit " + e->Name()); }, nullptr);
+  }
   form_->Show();
   vcl::testing::PressKey(c, vcl::testing::Key::Tab);
   EXPECT_TRUE(a->Focused());
   vcl::testing::PressKey(a, vcl::testing::Key::Tab);
   EXPECT_TRUE(b->Focused());
+  // Focus went C -> A -> B, each change an exit then an enter.
+  ASSERT_GE(focus.size(), 4u);
+  EXPECT_EQ(std::vector<std::string>(focus.end() - 4, focus.end()),
+            (std::vector<std::string>{"exit C", "enter A", "exit A", "enter B"}));
 }
 
 TEST_F(Controls, CheckBoxClicksWhenItsStateChangesFromCodeOrUser) {
