@@ -151,7 +151,6 @@ TForm::TForm(TComponent* owner) : TWinControl(owner, MakeFormWidget(this)) {
 }
 
 TForm::~TForm() {
-  if (OnDestroy.Assigned()) Guarded([this] { OnDestroy(this); });
   // The components go while the form and its window are whole.
   BeforeDestruction();
   if (gMainForm == this) gMainForm = nullptr;
@@ -166,6 +165,10 @@ void TForm::MissingComponent(const char* name) const {
 }
 
 void TForm::BeforeDestruction() {
+  if (!destroying_) {
+    destroying_ = true;
+    if (OnDestroy.Assigned()) Guarded([this] { OnDestroy(this); });
+  }
   DestroyComponents();
   TWinControl::BeforeDestruction();
 }

@@ -123,8 +123,9 @@ class TForm : public TWinControl {
   void TextChanged() override;
   void VisibleChanged() override;
   void Notification(TComponent* component, TOperation operation) override;
-  // Frees the form's components first, while the fields bound to them can
-  // still be cleared, then does what every component does on its way out.
+  // Runs OnDestroy, frees the form's components while the fields bound to
+  // them can still be cleared, then does what every component does on its
+  // way out.
   // A derived form calls it first in its destructor, so handlers that a
   // component runs on its way out find the form whole.
   void BeforeDestruction();
@@ -157,6 +158,7 @@ class TForm : public TWinControl {
   bool modal_ = false;
   bool placed_ = false;
   bool releasing_ = false;
+  bool destroying_ = false;
   std::vector<std::pair<TComponent*, std::function<void()>>> fields_;
 };
 

@@ -117,6 +117,21 @@ TEST_F(Forms, ReleaseFromTheFormsOwnHandlerIsSafe) {
   form_ = nullptr;
 }
 
+TEST_F(Forms, OnDestroyRunsOnceWhileTheComponentsAreStillThere) {
+  int calls = 0;
+  bool editThere = false;
+  form_->OnDestroy = vcl::TNotifyEvent(
+      [&](vcl::TObject* sender) {
+        ++calls;
+        editThere = static_cast<vcl::TForm*>(sender)->FindComponent("Edit") != nullptr;
+      },
+      nullptr);
+  delete form_;
+  form_ = nullptr;
+  EXPECT_EQ(calls, 1);
+  EXPECT_TRUE(editThere);
+}
+
 TEST_F(Forms, ShowModalReturnsTheResultOfTheButtonThatEndedIt) {
   vcl::testing::WhenModal([this](vcl::TForm* shown) {
     EXPECT_EQ(shown, form_);
