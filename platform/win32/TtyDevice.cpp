@@ -10,8 +10,11 @@
 //  - the modem watcher blocks in TIOCMIWAIT, only where the driver has
 //    modem lines. A pseudo-terminal answers ENOTTY: it has no modem lines,
 //    reports status 0 and gets no watcher.
-// Other threads wake the I/O thread through the eventfd only when it must
-// look again (more room, output to write, an earlier deadline).
+// A caller's thread (holding the device lock) also reads and writes the
+// descriptor without waiting when that saves a hand-off (LineWake,
+// LineFetch); it wakes the I/O thread through the eventfd only when that
+// must look again (more room, output the kernel would not take, an earlier
+// deadline).
 #include <fcntl.h>
 #include <poll.h>
 #include <pthread.h>
@@ -197,31 +200,36 @@ class TtyDevice final : public CommDevice {
   // Any thread, mu_ held: one non-blocking read, so a reader that keeps up
   // takes bytes in large batches without a hand-off from the I/O thread.
   void LineFetch() override {
-    if (vanished_ == 0 && !stopping_ && !fetching_) {
-      fetching_ = true;
+    if (vanished_ == 0 && !stopping_ && !inWake_) {
+      inWake_ = true;
       ReadInput(buffer_);
-      fetching_ = false;
+      inWake_ = false;
     }
   }
 
-  void LinePurge(bool rx, bool tx) override {
-    TtyFlush(fd_.Get(), rx, tx);
+  // PURGE_RXCLEAR also empties the kernel's input buffer. PURGE_TXCLEAR
+  // leaves the kernel's output buffer alone: like a UART's FIFO under
+  // Windows it holds bytes of completed writes.
+  void LinePurge(bool rx, bool) override {
+    TtyFlush(fd_.Get(), rx, false);
     if (rx) parser_.Reset();
   }
 
   // Any thread, mu_ held. The I/O thread is in (or on its way into) ppoll
-  // with the interests it recorded; wake it only if they are out of date.
+  // with the interests it recorded. First the caller's thread does what it
+  // can without waiting: refill the input queue if the I/O thread waits
+  // without POLLIN (the queue was full), and hand queued output to the
+  // kernel if the I/O thread is not waiting for room. So a reader that
+  // keeps up is served with no hand-off, and written bytes reach the kernel
+  // before WriteFile returns. Then the I/O thread is woken only if its
+  // interests are out of date.
   void LineWake() override {
-    if (std::this_thread::get_id() == ioThread_) return;  // it looks again anyway
-    if (fetching_) return;  // the outer call decides
-    // Room appeared while the I/O thread waits without POLLIN (the queue was
-    // full): refill it here first. While the kernel keeps bytes ready, a
-    // reader that keeps up is served on its own thread with no hand-off.
-    if (vanished_ == 0 && !pollIn_ && InputRoom() > 0) {
-      fetching_ = true;
-      ReadInput(buffer_);
-      fetching_ = false;
+    if (std::this_thread::get_id() == ioThread_ || inWake_) return;
+    inWake_ = true;
+    if (vanished_ == 0 && !pollIn_ && InputRoom() > 0) ReadInput(buffer_);
+    while (vanished_ == 0 && !pollOut_ && !output_.empty() && !OutputHeld() && WriteOutput()) {
     }
+    inWake_ = false;
     const bool wantIn = vanished_ == 0 && InputRoom() > 0;
     const bool wantOut = vanished_ == 0 && !output_.empty() && !OutputHeld();
     if ((wantIn && !pollIn_) || (wantOut && !pollOut_) ||
@@ -229,10 +237,21 @@ class TtyDevice final : public CommDevice {
       Kick();
   }
 
+  // The caller's thread, without mu_; the device's threads are stopped.
   void LineStop() override {
     StopThreads();
-    // Discard unsent output so close() does not wait for it to drain (up
-    // to the driver's 30 s closing_wait); closing releases the lock.
+    // Bytes the kernel holds are what the UART's FIFO holds under Windows:
+    // completed writes, which closing does not take back. They get the time
+    // they need at the line rate (at most a second, should flow control hold
+    // them); the rest is discarded so that close() does not wait out the
+    // driver's closing_wait (30 s). Closing releases the lock.
+    int bytes = 0;
+    if (wrote_ && vanished_ == 0 && TtyOutQueue(fd_.Get(), bytes) == 0 && bytes > 0) {
+      auto need = std::chrono::microseconds(std::uint64_t{static_cast<unsigned>(bytes)} *
+                                            bitsPerChar_ * 1000000 / std::max<DWORD>(baud_, 1)) +
+                  std::chrono::milliseconds(10);
+      std::this_thread::sleep_for(std::min<std::chrono::microseconds>(need, std::chrono::seconds(1)));
+    }
     TtyFlush(fd_.Get(), false, true);
     fd_.Reset();
     wake_.Reset();
@@ -374,18 +393,20 @@ class TtyDevice final : public CommDevice {
     return bits;
   }
 
-  // I/O thread, mu_ held.
-  void WriteOutput() {
+  // Any thread, mu_ held. One non-blocking write of the queue's front;
+  // returns whether the kernel took any byte.
+  bool WriteOutput() {
     auto front = output_.Front();
-    if (front.empty()) return;
+    if (front.empty()) return false;
     ssize_t n = ::write(fd_.Get(), front.data(), front.size());
     if (n > 0) {
       output_.Drop(static_cast<std::size_t>(n));
       wrote_ = true;
       Update();
-    } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
-      OnVanished(ERROR_DEVICE_NOT_CONNECTED);
+      return true;
     }
+    if (n < 0 && errno != EAGAIN && errno != EINTR) OnVanished(ERROR_DEVICE_NOT_CONNECTED);
+    return false;
   }
 
   // Modem watcher thread.
@@ -436,7 +457,7 @@ class TtyDevice final : public CommDevice {
   std::chrono::microseconds drainStep_{1000};
   int lastOutQueue_ = 0;
   bool wrote_ = false;
-  bool fetching_ = false;  // a caller's thread is reading in LineWake (mu_)
+  bool inWake_ = false;  // a caller's thread reads or writes in LineWake (mu_)
   std::vector<BYTE> buffer_ = std::vector<BYTE>(64 * 1024);  // LineFetch (mu_)
   // Errors and breaks are marked in-band only on a line that can have them:
   // a driver with modem lines. A pseudo-terminal never delivers them, and

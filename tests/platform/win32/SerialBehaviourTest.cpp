@@ -326,3 +326,70 @@ TYPED_TEST(SerialBehaviour, HandleOpenedWithoutOverlappedBlocksUntilDone) {
 }
 
 }  // namespace
+
+namespace {
+
+// The engine's pattern: an event thread waits for line events and reads
+// what arrives, while the user-interface thread changes settings, queries
+// the status and writes on the same handle. Every byte fed must come out
+// once, in order, and closing must end it all.
+TYPED_TEST(SerialBehaviour, EventThreadAndUserThreadShareTheHandle) {
+  // Room for everything: the virtual line delivers at once and a full queue
+  // would drop bytes (CE_RXOVER), as a real driver's does.
+  ASSERT_TRUE(SetupComm(this->handle_, 1 << 16, 1024));
+  ASSERT_TRUE(SetCommMask(this->handle_, 0x05FF));
+  HANDLE stop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  HANDLE allReceived = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  std::string expected;
+  for (int i = 0; i < 300; ++i) expected += "line " + std::to_string(i) + "\r\n";
+  std::string received;
+
+  std::thread eventThread([&] {
+    OVERLAPPED ov{};
+    ov.hEvent = CreateEventA(nullptr, TRUE, TRUE, nullptr);
+    HANDLE both[2] = {stop, ov.hEvent};
+    DWORD mask = 0;  // outlives the wait still pending when the loop ends
+    for (;;) {
+      DWORD n = 0;
+      WaitCommEvent(this->handle_, &mask, &ov);
+      if (WaitForMultipleObjects(2, both, FALSE, INFINITE) != WAIT_OBJECT_0 + 1) break;
+      if (!GetOverlappedResult(this->handle_, &ov, &n, FALSE) || !(mask & EV_RXCHAR)) continue;
+      COMSTAT stat{};
+      DWORD errors = 0;
+      if (!ClearCommError(this->handle_, &errors, &stat) || stat.cbInQue == 0) continue;
+      received += ReadSome(this->handle_, stat.cbInQue);
+      if (received.size() >= expected.size()) SetEvent(allReceived);
+    }
+    SetCommMask(this->handle_, 0);
+    PurgeComm(this->handle_, PURGE_TXCLEAR | PURGE_RXCLEAR);
+    CloseHandle(ov.hEvent);
+  });
+
+  std::thread farSide([&] {
+    for (std::size_t at = 0; at < expected.size(); at += 61)
+      this->far_.Send(expected.substr(at, 61));
+  });
+  std::size_t written = 0;
+  for (int i = 0; i < 50; ++i) {
+    DCB dcb = EngineDcb();
+    dcb.BaudRate = (i % 2) ? 115200 : 57600;
+    EXPECT_TRUE(SetCommState(this->handle_, &dcb));
+    DWORD status = 0;
+    EXPECT_TRUE(GetCommModemStatus(this->handle_, &status));
+    written += WriteAll(this->handle_, "AT\r\n");
+  }
+  farSide.join();
+  EXPECT_EQ(WaitForSingleObject(allReceived, kLongWait), WAIT_OBJECT_0);
+  SetEvent(stop);
+  eventThread.join();
+  EXPECT_EQ(received, expected);
+  EXPECT_EQ(written, 200u);
+  // The exit steps purge the queues; completed writes are not taken back.
+  std::string out = this->far_.Receive(200);
+  EXPECT_EQ(out.size(), 200u);
+  EXPECT_EQ(out.substr(0, 8), "AT\r\nAT\r\n");
+  CloseHandle(allReceived);
+  CloseHandle(stop);
+}
+
+}  // namespace
