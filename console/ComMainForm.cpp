@@ -79,7 +79,10 @@ void TForm1::Button_OpenClick(vcl::TObject*) {
     ComPort->OpenPort();
 }
 
-void TForm1::ComPortOpen(vcl::TObject*) { Button_Open->SetCaption("Закрыть порт"); }
+void TForm1::ComPortOpen(vcl::TObject*) {
+  // The port can outlive the button (the window is being torn down).
+  if (Button_Open) Button_Open->SetCaption("Закрыть порт");
+}
 
 void TForm1::ComPortClose(vcl::TObject*) {
   if (Button_Open) Button_Open->SetCaption("Открыть порт");

@@ -37,6 +37,22 @@ TEST_F(Port, CaptionFollowsThePortWhoeverOpensOrClosesIt) {
   win32::VirtualDevice::Unregister("COM6");
 }
 
+TEST_F(Port, PortEventsAfterTheOpenButtonIsGoneLeaveTheCaptionAlone) {
+  OpenPort();
+  delete form_->Button_Open;
+  EXPECT_EQ(form_->Button_Open, nullptr);
+  form_->ComPort->ClosePort();
+  EXPECT_FALSE(device_->IsOpen());
+  form_->ComPort->OpenPort();
+  EXPECT_TRUE(device_->IsOpen());
+
+  // The window going away with the port open closes it the same way.
+  delete form_;
+  form_ = nullptr;
+  EXPECT_FALSE(device_->IsOpen());
+  EXPECT_TRUE(ErrorBoxes().empty());
+}
+
 TEST_F(Port, DtrRtsButtonsDriveTheLinesDtrFirstEachWithItsOwnUpdate) {
   OpenPort();
   const std::size_t before = device_->LineHistory().size();
