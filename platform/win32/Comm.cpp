@@ -26,6 +26,14 @@ DWORD Enter(CommDevice& device, const char* function) {
 
 BOOL Result(DWORD error) { return error == ERROR_SUCCESS ? TRUE : Fail(error); }
 
+// Starting I/O on a valid handle resets the request's event first, also
+// when the request then fails at once, as Windows does: a thread that waits
+// on the event after a failed start blocks instead of finding the signal of
+// an earlier request (which would make an event loop spin).
+void ResetRequestEvent(OVERLAPPED* ov) {
+  if (ov != nullptr && ov->hEvent != nullptr) ResetEvent(ov->hEvent);
+}
+
 // Starts a request; where the caller did not ask for overlapped completion
 // (no OVERLAPPED, or a handle opened without FILE_FLAG_OVERLAPPED) it runs on
 // a private OVERLAPPED and blocks until done, copying the outcome into the
@@ -92,6 +100,7 @@ HANDLE CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD shareMode,
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD count, LPDWORD read, LPOVERLAPPED ov) {
   auto device = Lookup<CommDevice>(file);
   if (!device) return FALSE;
+  ResetRequestEvent(ov);
   if (DWORD fault = Enter(*device, "ReadFile", [&](DeviceCall& c) { c.arg1 = count; }))
     return Fail(fault);
   if (buffer == nullptr && count != 0) return Fail(ERROR_INVALID_PARAMETER);
@@ -106,6 +115,7 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD count, LPDWORD read, LPOVERLAPPE
 BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD count, LPDWORD written, LPOVERLAPPED ov) {
   auto device = Lookup<CommDevice>(file);
   if (!device) return FALSE;
+  ResetRequestEvent(ov);
   if (DWORD fault = Enter(*device, "WriteFile", [&](DeviceCall& c) {
         c.arg1 = count;
         if (buffer != nullptr) c.data.assign(static_cast<const char*>(buffer), count);
@@ -226,6 +236,7 @@ BOOL SetCommMask(HANDLE file, DWORD mask) {
 BOOL WaitCommEvent(HANDLE file, LPDWORD mask, LPOVERLAPPED ov) {
   auto device = Lookup<CommDevice>(file);
   if (!device) return FALSE;
+  ResetRequestEvent(ov);
   if (DWORD fault = Enter(*device, "WaitCommEvent")) return Fail(fault);
   if (mask == nullptr) return Fail(ERROR_INVALID_PARAMETER);
   return Run(*device, ov, nullptr,

@@ -251,9 +251,16 @@ TYPED_TEST(SerialBehaviour, VanishedDeviceFailsPendingAndLaterRequests) {
   EXPECT_FALSE(GetOverlappedResult(this->handle_, &read.ov, &n, FALSE));
   EXPECT_EQ(GetLastError(), ERROR_DEVICE_NOT_CONNECTED);
 
+  // Later requests fail at once and leave their event unsignalled, so an
+  // event loop waiting on it blocks instead of spinning.
   SetLastError(kSentinel);
   EXPECT_FALSE(ReadFile(this->handle_, buffer, 4, &n, &read.ov));
   EXPECT_EQ(GetLastError(), ERROR_DEVICE_NOT_CONNECTED);
+  EXPECT_TRUE(read.Pending());
+  SetLastError(kSentinel);
+  EXPECT_FALSE(WaitCommEvent(this->handle_, &mask, &wait.ov));
+  EXPECT_EQ(GetLastError(), ERROR_DEVICE_NOT_CONNECTED);
+  EXPECT_TRUE(wait.Pending());
   EXPECT_TRUE(CloseHandle(this->handle_));
   this->handle_ = INVALID_HANDLE_VALUE;
 }
