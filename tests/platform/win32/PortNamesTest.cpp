@@ -78,6 +78,41 @@ TEST(PortNames, ResolveInTheDocumentedOrder) {
   EXPECT_EQ(target.device, nullptr) << "unregistered: falls through to /dev";
 }
 
+// The port map follows the XDG base-directory conventions; tests and users
+// can point it elsewhere with TALVEN_PORT_MAP.
+TEST(PortNames, PortMapFolderFollowsTheEnvironment) {
+  struct Case {
+    const char* name;
+    const char* override;
+    const char* config;
+    std::string expected;
+  };
+  const std::string home = getenv("HOME") ? getenv("HOME") : "";
+  const Case cases[] = {
+      {"Override", "/tmp/ports", "/cfg", "/tmp/ports"},
+      {"XdgConfigHome", nullptr, "/cfg", "/cfg/talven-console/ports"},
+      {"RelativeXdgIsIgnored", nullptr, "cfg", home + "/.config/talven-console/ports"},
+      {"Default", nullptr, nullptr, home + "/.config/talven-console/ports"},
+  };
+  auto put = [](const char* variable, const char* value) {
+    if (value != nullptr) {
+      setenv(variable, value, 1);
+    } else {
+      unsetenv(variable);
+    }
+  };
+  const char* savedConfig = getenv("XDG_CONFIG_HOME");
+  const std::string saved = savedConfig ? savedConfig : "";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    put("TALVEN_PORT_MAP", c.override);
+    put("XDG_CONFIG_HOME", c.config);
+    EXPECT_EQ(win32::PortMapFolder(), c.expected);
+  }
+  put("TALVEN_PORT_MAP", nullptr);
+  put("XDG_CONFIG_HOME", savedConfig ? saved.c_str() : nullptr);
+}
+
 TEST(PortNames, AliasOpensTheDeviceItPointsTo) {
   Pty pty;
   ASSERT_TRUE(pty.Ok());
