@@ -1,5 +1,6 @@
 // The handle table, CloseHandle, the per-thread last error and Sleep.
 #include <chrono>
+#include <condition_variable>
 #include <mutex>
 #include <shared_mutex>
 #include <thread>
@@ -82,8 +83,12 @@ BOOL CloseHandle(HANDLE handle) {
 
 void Sleep(DWORD milliseconds) {
   if (milliseconds == INFINITE) {
-    // Sleep(INFINITE) never returns on Windows either.
-    for (;;) std::this_thread::sleep_for(std::chrono::hours(24));
+    // Sleep(INFINITE) never returns on Windows either: block on a condition
+    // that nothing ever signals.
+    static auto* mutex = new std::mutex;
+    static auto* never = new std::condition_variable;
+    std::unique_lock lock(*mutex);
+    never->wait(lock, [] { return false; });
   }
   if (milliseconds == 0) {
     std::this_thread::yield();
