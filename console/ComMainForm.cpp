@@ -25,6 +25,7 @@ const vcl::TClassInfo* TForm1::StaticClassInfo() {
   static const vcl::TClassInfo info = [] {
     vcl::TClassInfo i("TForm1", vcl::TForm::StaticClassInfo());
     i.Add(vcl::PublishedMethod("Button_OpenClick", &TForm1::Button_OpenClick));
+    i.Add(vcl::PublishedMethod("Button_SettingsClick", &TForm1::Button_SettingsClick));
     i.Add(vcl::PublishedMethod("ComPortOpen", &TForm1::ComPortOpen));
     i.Add(vcl::PublishedMethod("ComPortClose", &TForm1::ComPortClose));
     i.Add(vcl::PublishedMethod("Button1Click", &TForm1::Button1Click));
@@ -42,6 +43,7 @@ const vcl::TClassInfo* TForm1::ClassInfo() const { return StaticClassInfo(); }
 
 TForm1::TForm1(vcl::TComponent* owner) : vcl::TForm(owner) {
   RegisterEngineClasses();
+  RegisterControlClasses();
   RegisterConsoleResources();
   ReadLayout("ComMainForm");
 }
@@ -64,6 +66,18 @@ void TForm1::Loaded() {
   BindComponent(Button_Send, "Button_Send");
   BindComponent(NewLine_CB, "NewLine_CB");
   BindComponent(Panel1, "Panel1");
+  BindComponent(ComLed1, "ComLed1");
+  BindComponent(ComLed2, "ComLed2");
+  BindComponent(ComLed3, "ComLed3");
+  BindComponent(ComLed4, "ComLed4");
+  BindComponent(Label2, "Label2");
+  BindComponent(Label3, "Label3");
+  BindComponent(Label4, "Label4");
+  BindComponent(Label5, "Label5");
+  BindComponent(ComLed5, "ComLed5");
+  BindComponent(ComLed6, "ComLed6");
+  BindComponent(Label1, "Label1");
+  BindComponent(Label6, "Label6");
   BindComponent(Button1, "Button1");
   BindComponent(Button2, "Button2");
   BindComponent(Label7, "Label7");
@@ -78,6 +92,9 @@ void TForm1::Button_OpenClick(vcl::TObject*) {
   else
     ComPort->OpenPort();
 }
+
+// The dialog works on an open or a closed port alike.
+void TForm1::Button_SettingsClick(vcl::TObject*) { ComPort->ShowSettingsDialog(); }
 
 void TForm1::ComPortOpen(vcl::TObject*) {
   // The port can outlive the button (the window is being torn down).

@@ -9,6 +9,7 @@
 
 #include "Buttons.h"
 #include "CPort.h"
+#include "CPortCtl.h"
 #include "ExtCtrls.h"
 #include "Forms.h"
 #include "StdCtrls.h"
@@ -32,6 +33,18 @@ class TForm1 : public vcl::TForm {
   vcl::TButton* Button_Send = nullptr;
   vcl::TCheckBox* NewLine_CB = nullptr;
   vcl::TPanel* Panel1 = nullptr;
+  TComLed* ComLed1 = nullptr;
+  TComLed* ComLed2 = nullptr;
+  TComLed* ComLed3 = nullptr;
+  TComLed* ComLed4 = nullptr;
+  vcl::TLabel* Label2 = nullptr;
+  vcl::TLabel* Label3 = nullptr;
+  vcl::TLabel* Label4 = nullptr;
+  vcl::TLabel* Label5 = nullptr;
+  TComLed* ComLed5 = nullptr;
+  TComLed* ComLed6 = nullptr;
+  vcl::TLabel* Label1 = nullptr;
+  vcl::TLabel* Label6 = nullptr;
   vcl::TButton* Button1 = nullptr;
   vcl::TButton* Button2 = nullptr;
   vcl::TLabel* Label7 = nullptr;
@@ -41,6 +54,7 @@ class TForm1 : public vcl::TForm {
 
   // Handlers, bound by name from the layout.
   void Button_OpenClick(vcl::TObject* Sender);
+  void Button_SettingsClick(vcl::TObject* Sender);
   void ComPortOpen(vcl::TObject* Sender);
   void ComPortClose(vcl::TObject* Sender);
   void Button1Click(vcl::TObject* Sender);

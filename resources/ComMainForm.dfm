@@ -59,6 +59,7 @@ object Form1: TForm1
     Height = 25
     Caption = 'Настройки порта'
     TabOrder = 2
+    OnClick = Button_SettingsClick
   end
   object Edit_Data: TEdit
     Left = 536
@@ -95,6 +96,102 @@ object Form1: TForm1
     BevelInner = bvRaised
     BevelOuter = bvLowered
     TabOrder = 6
+    object ComLed1: TComLed
+      Left = 0
+      Top = 8
+      Width = 25
+      Height = 25
+      ComPort = ComPort
+      LedSignal = lsCTS
+      Kind = lkPurpleLight
+    end
+    object ComLed2: TComLed
+      Left = 32
+      Top = 8
+      Width = 25
+      Height = 25
+      ComPort = ComPort
+      LedSignal = lsDSR
+      Kind = lkPurpleLight
+    end
+    object ComLed3: TComLed
+      Left = 64
+      Top = 8
+      Width = 25
+      Height = 25
+      ComPort = ComPort
+      LedSignal = lsRLSD
+      Kind = lkPurpleLight
+    end
+    object ComLed4: TComLed
+      Left = 104
+      Top = 8
+      Width = 25
+      Height = 25
+      ComPort = ComPort
+      LedSignal = lsRing
+      Kind = lkYellowLight
+    end
+    object Label2: TLabel
+      Left = 3
+      Top = 31
+      Width = 21
+      Height = 13
+      Caption = 'CTS'
+    end
+    object Label3: TLabel
+      Left = 32
+      Top = 32
+      Width = 23
+      Height = 13
+      Caption = 'DSR'
+    end
+    object Label4: TLabel
+      Left = 64
+      Top = 32
+      Width = 29
+      Height = 13
+      Caption = 'RLSD'
+    end
+    object Label5: TLabel
+      Left = 104
+      Top = 32
+      Width = 22
+      Height = 13
+      Caption = 'Ring'
+    end
+    object ComLed5: TComLed
+      Left = 136
+      Top = 8
+      Width = 25
+      Height = 25
+      ComPort = ComPort
+      LedSignal = lsTx
+      Kind = lkRedLight
+    end
+    object ComLed6: TComLed
+      Left = 160
+      Top = 8
+      Width = 25
+      Height = 25
+      ComPort = ComPort
+      LedSignal = lsRx
+      Kind = lkRedLight
+    end
+    object Label1: TLabel
+      Left = 142
+      Top = 32
+      Width = 12
+      Height = 13
+      Caption = 'Tx'
+    end
+    object Label6: TLabel
+      Left = 166
+      Top = 32
+      Width = 13
+      Height = 13
+      Caption = 'Rx'
+    end
   end
   object Button1: TButton
     Left = 536

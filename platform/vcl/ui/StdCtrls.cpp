@@ -3,6 +3,7 @@
 #include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QPainter>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -211,11 +212,22 @@ void TMemo::ShowTail(const std::string& tail) {
   QScrollBar* horizontal = view->horizontalScrollBar();
   const int top = vertical->value();
   const int left = horizontal->value();
+  // The caret and any selection stay where they were. A caret that sits at
+  // the very end would otherwise drag its anchor along with the new text and
+  // show everything received as selected.
+  const QTextCursor caret = view->textCursor();
+  const int anchor = caret.anchor();
+  const int position = caret.position();
   updating_ = true;
   QTextCursor end(view->document());
   end.movePosition(QTextCursor::End);
   end.insertText(LinesText(std::string(piece)));
   updating_ = false;
+  QTextCursor kept(view->document());
+  kept.setPosition(anchor);
+  kept.setPosition(position, QTextCursor::KeepAnchor);
+  kept.setKeepPositionOnInsert(true);
+  view->setTextCursor(kept);
   // The view does not follow the new text.
   if (vertical->value() != top) vertical->setValue(top);
   if (horizontal->value() != left) horizontal->setValue(left);
@@ -415,7 +427,17 @@ void TLabel::TextChanged() { UpdateLabel(); }
 void TLabel::FontChanged() { TGraphicControl::FontChanged(); }
 void TLabel::ColorChanged() { TGraphicControl::ColorChanged(); }
 
-void TLabel::UpdateLabel() { Invalidate(); }
+void TLabel::UpdateLabel() {
+  // An auto-sized one-line label grows to show its whole caption: the
+  // layout's widths were measured with a narrower font than the one that
+  // stands in for it here. It never shrinks below the layout's width.
+  const std::string caption = Caption();
+  if (autoSize_ && !wordWrap_ && caption.find_first_of("\r\n") == std::string::npos) {
+    const int needed = QFontMetrics(ToQFont(*Font())).horizontalAdvance(PlainCaption(caption));
+    if (needed > Width()) SetWidth(needed);
+  }
+  Invalidate();
+}
 
 // --- TGroupBox ------------------------------------------------------------------------
 

@@ -164,6 +164,10 @@ int VerticalScroll(TMemo* memo) { return View(memo)->verticalScrollBar()->value(
 int VerticalScrollMaximum(TMemo* memo) { return View(memo)->verticalScrollBar()->maximum(); }
 void SetVerticalScroll(TMemo* memo, int value) { View(memo)->verticalScrollBar()->setValue(value); }
 int CaretPosition(TMemo* memo) { return View(memo)->textCursor().position(); }
+int SelectionLength(TMemo* memo) {
+  const QTextCursor caret = View(memo)->textCursor();
+  return caret.selectionEnd() - caret.selectionStart();
+}
 void SetCaretPosition(TMemo* memo, int position) {
   QTextCursor caret = View(memo)->textCursor();
   caret.setPosition(position);

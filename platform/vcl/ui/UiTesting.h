@@ -49,6 +49,8 @@ void SetVerticalScroll(TMemo* memo, int value);
 // The caret position in a memo's view, in characters.
 int CaretPosition(TMemo* memo);
 void SetCaretPosition(TMemo* memo, int position);
+// How many characters of a memo's view are selected.
+int SelectionLength(TMemo* memo);
 
 // The form shown modally now (the innermost), or nullptr.
 TForm* ActiveModalForm();

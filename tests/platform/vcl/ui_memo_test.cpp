@@ -55,6 +55,15 @@ TEST_F(Memo, WritingBackALongerTextAppendsAndAnyOtherTextReplaces) {
   EXPECT_EQ(changes_, 4);
 }
 
+TEST_F(Memo, TextAppendedToAnEmptyLogIsNotSelected) {
+  // The caret of an empty log sits at the end, where the new text goes.
+  memo_->AppendText("AT\r\r\nOK\r\n");
+  memo_->AppendText("RING\r\n");
+  vcl::testing::ProcessPending();
+  EXPECT_EQ(vcl::testing::SelectionLength(memo_), 0);
+  EXPECT_EQ(vcl::testing::CaretPosition(memo_), 0);
+}
+
 TEST_F(Memo, AppendingNeitherScrollsNorMovesTheCaret) {
   std::string log;
   for (int i = 0; i < 500; ++i) log += "line " + std::to_string(i) + "\r\n";
