@@ -22,13 +22,7 @@ namespace vcl {
 
 namespace {
 
-std::string Upper(std::string s) {
-  for (char& c : s)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return s;
-}
-
-bool SameName(const std::string& a, const std::string& b) { return Upper(a) == Upper(b); }
+bool SameName(const std::string& a, const std::string& b) { return UpperCase(a) == UpperCase(b); }
 
 void AppendUtf8(std::string& out, unsigned long cp) {
   if (cp < 0x80) {
@@ -380,7 +374,7 @@ struct ReaderImpl {
     for (;;) {
       if (AtEnd()) SyntaxError("'end' expected");
       const std::string word = Ident(true);
-      const std::string upper = Upper(word);
+      const std::string upper = UpperCase(word);
       if (upper == "END") break;
       if (upper == "OBJECT" || upper == "INHERITED" || upper == "INLINE") {
         ReadObject(component);
@@ -408,7 +402,7 @@ void TReader::ReadRoot(const std::string& text) {
   fixups_.clear();
   loaded_.clear();
   const std::string first = impl.Ident(false);
-  const std::string upper = Upper(first);
+  const std::string upper = UpperCase(first);
   if (upper != "OBJECT" && upper != "INHERITED") impl.SyntaxError("'object' expected");
   impl.ReadObject(nullptr);
   if (!impl.AtEnd()) impl.SyntaxError("end of layout expected");

@@ -3,14 +3,11 @@
 #include <map>
 #include <mutex>
 
+#include "System.h"
+
 namespace vcl {
 
 namespace {
-std::string Upper(std::string s) {
-  for (char& c : s)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return s;
-}
 std::mutex& Lock() {
   static std::mutex lock;
   return lock;
@@ -23,12 +20,12 @@ std::map<std::string, std::string>& Table() {
 
 void RegisterResource(const std::string& name, std::string data) {
   std::lock_guard<std::mutex> guard(Lock());
-  Table()[Upper(name)] = std::move(data);
+  Table()[UpperCase(name)] = std::move(data);
 }
 
 const std::string* FindResource(const std::string& name) {
   std::lock_guard<std::mutex> guard(Lock());
-  auto it = Table().find(Upper(name));
+  auto it = Table().find(UpperCase(name));
   // std::map nodes are stable: the pointer stays valid until re-registration.
   return it == Table().end() ? nullptr : &it->second;
 }

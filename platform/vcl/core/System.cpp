@@ -21,6 +21,12 @@ bool TObject::InheritsFrom(const TClassInfo* info) const {
   return ClassInfo()->InheritsFrom(info);
 }
 
+std::string UpperCase(std::string text) {
+  for (char& c : text)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return text;
+}
+
 std::string Format(const char* format, ...) {
   va_list args;
   va_start(args, format);

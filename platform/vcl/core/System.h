@@ -53,6 +53,10 @@ class EThread : public Exception {
   using Exception::Exception;
 };
 
+// Upper case of the letters a to z only; every other byte stays as it is.
+// Names of classes, properties, resources and ports compare through it.
+std::string UpperCase(std::string text);
+
 // printf-style formatting into a std::string ("%d", "%s", "%x" ...).
 std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
 

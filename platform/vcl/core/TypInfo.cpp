@@ -9,13 +9,6 @@ namespace vcl {
 
 namespace {
 
-std::string Upper(const std::string& s) {
-  std::string u = s;
-  for (char& c : u)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return u;
-}
-
 struct ClassRegistry {
   std::mutex lock;
   std::map<std::string, const TClassInfo*> byName;
@@ -62,44 +55,44 @@ TClassInfo& TClassInfo::Add(TMethodInfo method) {
 }
 
 const TPropInfo* TClassInfo::FindProp(const std::string& name) const {
-  const std::string key = Upper(name);
+  const std::string key = UpperCase(name);
   for (const TClassInfo* c = this; c; c = c->parent_)
     for (const auto& p : c->props_)
-      if (Upper(p.name) == key) return &p;
+      if (UpperCase(p.name) == key) return &p;
   return nullptr;
 }
 
 const TMethodInfo* TClassInfo::FindMethod(const std::string& name) const {
-  const std::string key = Upper(name);
+  const std::string key = UpperCase(name);
   for (const TClassInfo* c = this; c; c = c->parent_)
     for (const auto& m : c->methods_)
-      if (Upper(m.name) == key) return &m;
+      if (UpperCase(m.name) == key) return &m;
   return nullptr;
 }
 
 void RegisterClass(const TClassInfo* info) {
   auto& r = Registry();
   std::lock_guard<std::mutex> guard(r.lock);
-  r.byName[Upper(info->Name())] = info;
+  r.byName[UpperCase(info->Name())] = info;
 }
 
 const TClassInfo* FindClass(const std::string& name) {
   auto& r = Registry();
   std::lock_guard<std::mutex> guard(r.lock);
-  auto it = r.byName.find(Upper(name));
+  auto it = r.byName.find(UpperCase(name));
   return it == r.byName.end() ? nullptr : it->second;
 }
 
 int EnumOrdinal(const TEnumNames& names, const std::string& name) {
-  const std::string key = Upper(name);
+  const std::string key = UpperCase(name);
   for (std::size_t i = 0; i < names.size(); ++i)
-    if (Upper(names[i]) == key) return static_cast<int>(i);
+    if (UpperCase(names[i]) == key) return static_cast<int>(i);
   throw EConvertError("Invalid property value");
 }
 
 bool ValueToBool(const TFormValue& v) {
   if (v.kind == TFormValue::Kind::Ident) {
-    const std::string u = Upper(v.text);
+    const std::string u = UpperCase(v.text);
     if (u == "TRUE") return true;
     if (u == "FALSE") return false;
   }
