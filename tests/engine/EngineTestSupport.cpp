@@ -8,15 +8,12 @@
 #include <atomic>
 #include <cstdio>
 
-#include "MainQueue.h"
 
 namespace enginetest {
 
 void WakeUserInterface() {
   if (vcl::IsMainThread()) return;
-  auto call = std::make_shared<vcl::detail::PendingCall>();
-  call->run = [] {};
-  vcl::detail::Enqueue(call);
+  vcl::TThread::Queue([] {});
 }
 
 std::string Printable(const void* data, int count) {

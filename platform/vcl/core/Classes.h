@@ -211,6 +211,10 @@ class TThread : public TObject {
   // blocks; inline when called on the user-interface thread. An exception
   // raised by `method` is raised again in the calling thread.
   static void Synchronize(const std::function<void()>& method);
+  // Hands `method` to the user-interface thread without waiting for it;
+  // inline on the user-interface thread. An exception it raises goes to the
+  // application's exception display.
+  static void Queue(const std::function<void()>& method);
 
  protected:
   virtual void Execute() = 0;

@@ -189,4 +189,20 @@ void TThread::Synchronize(const std::function<void()>& method) {
   if (call->error) std::rethrow_exception(call->error);
 }
 
+void TThread::Queue(const std::function<void()>& method) {
+  auto call = std::make_shared<PendingCall>();
+  call->run = [method] {
+    try {
+      method();
+    } catch (...) {
+      EnsureApplication()->HandleException(nullptr);
+    }
+  };
+  if (IsMainThread()) {
+    call->run();
+    return;
+  }
+  detail::Enqueue(call);
+}
+
 }  // namespace vcl

@@ -198,3 +198,19 @@ TEST(PumpUntilTest, RunsQueuedCallsUntilTheConditionHolds) {
   EXPECT_TRUE(PumpUntil([&] { return calls.load() == 3; }, 5s));
   worker.WaitFor();
 }
+
+TEST(QueueTest, QueuedCallRunsLaterOnTheUserInterfaceThreadWithoutBlockingTheCaller) {
+  std::thread::id ranOn;
+  Latch queued;
+  LambdaThread worker([&] {
+    TThread::Queue([&] { ranOn = std::this_thread::get_id(); });
+    queued.Open();
+  });
+  worker.Start();
+  // Not pumping here: a Queue that waited for the call would never return.
+  ASSERT_TRUE(queued.Wait());
+  EXPECT_EQ(ranOn, std::thread::id());
+  EXPECT_TRUE(PumpUntil([&] { return ranOn != std::thread::id(); }, 5s));
+  worker.WaitFor();
+  EXPECT_EQ(ranOn, std::this_thread::get_id());
+}
