@@ -182,11 +182,16 @@ void TThread::Synchronize(const std::function<void()>& method) {
   auto call = std::make_shared<PendingCall>();
   call->run = method;
   detail::Enqueue(call);
+  std::exception_ptr error;
   {
     std::unique_lock<std::mutex> lock(MainLock());
     MainCondition().wait(lock, [&] { return call->done; });
+    // Take the exception over: from here on only this thread touches it, so
+    // its release never races with the user-interface thread dropping the
+    // finished call.
+    error = std::move(call->error);
   }
-  if (call->error) std::rethrow_exception(call->error);
+  if (error) std::rethrow_exception(error);
 }
 
 void TThread::Queue(const std::function<void()>& method) {
