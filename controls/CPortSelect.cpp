@@ -82,13 +82,7 @@ int TComSelect::FindCurrentSetting() {
     case cpFlowControl: current = FormatFlowControl(FComPort->FlowControl()->FlowControl()); break;
   }
   const int index = FItems->IndexOf(current);
-  if (index < 0) {
-    // Every value of the other settings is listed; only a port name can be
-    // missing (opened by path, or a device not plugged in now). Choosing it
-    // as it is keeps an untouched selection from renaming the port.
-    if (FComProperty == cpPort) ChosenPort = current;
-    return -1;
-  }
+  if (index < 0) return -1;  // the chosen value keeps what it held
   const std::string item = FItems->Strings(index);
   switch (FComProperty) {
     case cpNone: break;

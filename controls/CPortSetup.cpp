@@ -45,7 +45,11 @@ void EditPortSettings(TCustomComPort* port) {
   try {
     // Port name first: a new name reopens an open port before the line
     // settings are stored, and the hold's end applies them all at once.
-    for (TComComboBox* combo : combos) combo->ApplySelection();
+    // A port box showing nothing was left untouched on a name the list
+    // does not hold (a port opened by path, a device not plugged in now):
+    // OK without a pick keeps that name instead of blanking it.
+    for (TComComboBox* combo : combos)
+      if (combo != dialog->Combo1 || combo->ItemIndex() >= 0) combo->ApplySelection();
   } catch (...) {
     // A port left inside a hold would never apply a setting again: release
     // it, and report the setter's error rather than a later one.

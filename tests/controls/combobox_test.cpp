@@ -149,15 +149,18 @@ TEST_F(ComboBoxTest, LowerCasePortNameSelectsTheListedCapitals) {
   EXPECT_EQ(combo->Select()->ChosenPort, "COM42");
 }
 
-TEST_F(ComboBoxTest, UnlistedPortNameShowsNothingAndApplyingKeepsTheName) {
-  // A port opened by path, or a device that is not plugged in now.
+TEST_F(ComboBoxTest, UnlistedPortNameShowsNothingAndKeepsTheChosenName) {
+  // A port opened by path, or a device that is not plugged in now. The
+  // selector's own choice stays as it was (empty in a fresh control); the
+  // settings dialog is the one that keeps such a name on OK.
   port_->SetPort("/dev/tty-not-plugged-in");
   TComComboBox* combo = Combo(cpPort);
   ASSERT_LT(combo->Items()->IndexOf(port_->Port()), 0);
   combo->SetComPort(port_.get());
   EXPECT_EQ(combo->ItemIndex(), -1);
+  EXPECT_EQ(combo->Select()->ChosenPort, "");
   combo->ApplySelection();
-  EXPECT_EQ(port_->Port(), "/dev/tty-not-plugged-in");
+  EXPECT_EQ(port_->Port(), "");
 }
 
 TEST_F(ComboBoxTest, PickingAppliesBeforeOnChangeOnlyWithAutoApply) {
