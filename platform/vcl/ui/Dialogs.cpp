@@ -99,24 +99,25 @@ TModalResult MessageDlg(const std::string& message, TMsgDlgType type, TMsgDlgBut
   return Show(record);
 }
 
-void ShowMessage(const std::string& message) {
+namespace {
+// A box captioned with the application's title and an OK button.
+void ShowTitledBox(TDialogRecord::Source source, TMsgDlgType type, const std::string& message) {
   TDialogRecord record;
-  record.source = TDialogRecord::Source::ShowMessage;
-  record.type = mtCustom;
+  record.source = source;
+  record.type = type;
   record.caption = Title();
   record.text = message;
   record.buttons = {mbOK};
   Show(record);
 }
+}  // namespace
+
+void ShowMessage(const std::string& message) {
+  ShowTitledBox(TDialogRecord::Source::ShowMessage, mtCustom, message);
+}
 
 void ShowExceptionBox(const std::string& message) {
-  TDialogRecord record;
-  record.source = TDialogRecord::Source::Exception;
-  record.type = mtError;
-  record.caption = Title();
-  record.text = message;
-  record.buttons = {mbOK};
-  Show(record);
+  ShowTitledBox(TDialogRecord::Source::Exception, mtError, message);
 }
 
 TDialogHook SetDialogHook(TDialogHook hook) { return std::exchange(Hook(), std::move(hook)); }
