@@ -4,11 +4,11 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh"
-"$root/scripts/build.sh" "$root/build"
+"$root/scripts/build.sh" "$root/build" "" talven-console virtual_modem
 exe="$root/build/console/talven-console"
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
-  echo "No display found: starting under Xvfb (xvfb-run). Connect with a VNC viewer or"
-  echo "take a screenshot with: $exe --screenshot window.png (QT_QPA_PLATFORM=offscreen)."
+  echo "No display found: starting on a virtual display (xvfb-run). To look at the window,"
+  echo "take a screenshot instead: QT_QPA_PLATFORM=offscreen $exe --screenshot window.png"
   exec xvfb-run -a "$exe" "$@"
 fi
 exec "$exe" "$@"
