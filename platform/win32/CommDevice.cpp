@@ -91,6 +91,7 @@ CommDevice::CommDevice(bool overlapped)
 
 void CommDevice::Begin() {
   std::lock_guard lock(mu_);
+  inCapacity_ = LineInputQueue(inCapacity_);
   modem_ = LineModemStatus();
   DriveLines(false);
 }
@@ -470,13 +471,19 @@ void CommDevice::OnVanished(DWORD code) {
 // ---------------------------------------------------------------------------
 // The Win32 surface (caller's thread).
 
-// SetupComm: a size of 0 keeps the current one. Unlike the Windows driver,
-// which never shrinks its buffer, a smaller size applies at once; bytes
-// already queued beyond it are kept, not dropped.
+// SetupComm: a size of 0 keeps the current one. The input size is a
+// recommendation, as for the Windows driver: the line may keep a larger
+// queue (LineInputQueue), and cbInQue, EV_RX80FULL and overflow follow the
+// queue it really keeps. Unlike the Windows driver, which never shrinks its
+// buffer, a smaller size applies at once; bytes already queued beyond it
+// are kept, not dropped.
 DWORD CommDevice::Setup(DWORD inQueue, DWORD outQueue) {
   std::lock_guard lock(mu_);
   if (DWORD e = Usable()) return e;
-  if (inQueue != 0) inCapacity_ = inQueue;
+  if (inQueue != 0) {
+    inRequested_ = inQueue;
+    inCapacity_ = LineInputQueue(inQueue);
+  }
   if (outQueue != 0) outCapacity_ = outQueue;
   Update();
   return ERROR_SUCCESS;
@@ -494,8 +501,9 @@ DWORD CommDevice::GetState(DCB& dcb) {
 // outside 5..8; Parity above SPACEPARITY; StopBits above TWOSTOPBITS; 1.5 stop
 // bits with 6 to 8 data bits; 2 stop bits with 5 data bits; a zero baud rate;
 // equal XonChar and XoffChar; fDtrControl 3; XonLim or XoffLim larger than the
-// input queue. fBinary FALSE and EofChar are accepted and ignored (Windows
-// supports binary mode only).
+// input queue asked for (SetupComm's size, whatever the line keeps). fBinary
+// FALSE and EofChar are accepted and ignored (Windows supports binary mode
+// only).
 DWORD CommDevice::SetState(const DCB& dcb) {
   std::lock_guard lock(mu_);
   if (DWORD e = Usable()) return e;
@@ -503,7 +511,7 @@ DWORD CommDevice::SetState(const DCB& dcb) {
       dcb.StopBits > TWOSTOPBITS || (dcb.StopBits == ONE5STOPBITS && dcb.ByteSize != 5) ||
       (dcb.StopBits == TWOSTOPBITS && dcb.ByteSize == 5) || dcb.BaudRate == 0 ||
       dcb.XonChar == dcb.XoffChar || DtrControl(dcb) == 0x30 ||
-      dcb.XonLim > inCapacity_ || dcb.XoffLim > inCapacity_)
+      dcb.XonLim > inRequested_ || dcb.XoffLim > inRequested_)
     return ERROR_INVALID_PARAMETER;
   if (DWORD e = LineConfigure(dcb)) return e;
   dcb_ = dcb;

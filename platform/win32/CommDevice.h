@@ -99,6 +99,9 @@ class CommDevice : public KernelObject {
   // True where the line itself does CTS output flow and RTS input handshake
   // together (termios CRTSCTS) for these settings.
   virtual bool LineDoesCtsRts(const DCB& dcb) const = 0;
+  // The input queue the line really keeps when SetupComm asks for
+  // `requested` bytes (the virtual device keeps exactly what is asked).
+  virtual std::size_t LineInputQueue(std::size_t requested) const { return requested; }
   // Bytes the line has accepted but not yet sent (a tty's kernel buffer).
   virtual DWORD LineOutQueue() = 0;
   virtual void LinePurge(bool rx, bool tx) = 0;
@@ -190,7 +193,8 @@ class CommDevice : public KernelObject {
   const bool overlapped_;
   std::condition_variable done_;  // any request completed
   ByteQueue input_;
-  std::size_t inCapacity_ = 4096;
+  std::size_t inCapacity_ = 4096;   // the queue kept (LineInputQueue)
+  std::size_t inRequested_ = 4096;  // the queue SetupComm asked for
   std::size_t outCapacity_ = 4096;
   COMMTIMEOUTS timeouts_{};
   DWORD mask_ = 0;

@@ -24,6 +24,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <mutex>
@@ -81,6 +82,8 @@ void InstallWatcherSignal() {
     sigaction(WatcherSignal(), &action, nullptr);
   });
 }
+
+constexpr std::size_t kMinInputQueue = 64 * 1024;
 
 DWORD LinesToModemStatus(int lines) {
   return ((lines & kTtyCts) ? MS_CTS_ON : 0) | ((lines & kTtyDsr) ? MS_DSR_ON : 0) |
@@ -162,6 +165,14 @@ class TtyDevice final : public CommDevice {
     int lines = 0;
     if (!modemLines_ || TtyGetLines(fd_.Get(), lines) != 0) return 0;
     return LinesToModemStatus(lines);
+  }
+
+  // At least 64 KiB whatever SetupComm asks: the port's default 1 KiB
+  // would cut a flood into batches whose fixed cost (a hand-over to the
+  // user-interface thread, a repaint) exceeds the cost of the bytes. At
+  // 115 200 bit/s 64 KiB is almost six seconds of input.
+  std::size_t LineInputQueue(std::size_t requested) const override {
+    return std::max<std::size_t>(requested, kMinInputQueue);
   }
 
   bool LineHasModemLines() const override { return modemLines_; }
