@@ -2,6 +2,8 @@
 // names that lead to them. Internal to the win32 library.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <memory>
 #include <string>
 #include <string_view>
@@ -18,6 +20,15 @@ class VirtualDeviceImpl;
 // ERROR_ACCESS_DENIED (held by another open, or no permission), or the
 // mapped errno of the failing step.
 std::shared_ptr<CommDevice> OpenTty(const std::string& path, bool overlapped, DWORD& error);
+
+// Whether `path` may be opened as a port, decided without opening it: a
+// character device of the tty class or a pseudo-terminal slave, and not
+// the process's own terminal (/dev/tty, the console, ptmx, a virtual
+// console, the terminal of standard input, output or error). Returns
+// ERROR_SUCCESS and fills `found` (if given), ERROR_FILE_NOT_FOUND for a
+// path that is missing or not such a device, or ERROR_ACCESS_DENIED when
+// the path cannot be looked at.
+DWORD CheckPortDevice(const std::string& path, struct stat* found = nullptr);
 
 // Opens a registered virtual device: ERROR_ACCESS_DENIED when it is open
 // already, ERROR_FILE_NOT_FOUND after Unplug, or an injected fault.
@@ -39,8 +50,10 @@ struct PortTarget {
 // Resolves a name as CreateFileA gets it ("\\.\COM5", "COM5", "ttyUSB0",
 // "/dev/pts/3"), in this order: a registered virtual device; an alias in the
 // user's port map; COMn as /dev/ttyS(n-1); a kernel name under /dev; an
-// absolute path. Names are case-insensitive except paths. Returns false when
-// no rule applies.
+// absolute path. Names are case-insensitive except paths. A name that is
+// not a path never leaves /dev: one with '/' or "..", and the names of the
+// process's own terminal (tty, console, ptmx, stdin, stdout, stderr, fd),
+// are refused. Returns false when no rule applies.
 bool ResolvePortName(std::string_view fileName, PortTarget& target);
 
 // The port map folder: $TALVEN_PORT_MAP, else

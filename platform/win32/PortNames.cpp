@@ -44,14 +44,10 @@ std::vector<std::string> DirectoryNames(const std::string& folder) {
   return names;
 }
 
-bool HasDotDot(std::string_view path) {
-  std::size_t start = 0;
-  while (start <= path.size()) {
-    std::size_t end = path.find('/', start);
-    if (end == std::string_view::npos) end = path.size();
-    if (path.substr(start, end - start) == "..") return true;
-    start = end + 1;
-  }
+// Names under /dev that lead to the process's own terminal or streams.
+bool OwnTerminalName(std::string_view name) {
+  for (std::string_view own : {"tty", "console", "ptmx", "stdin", "stdout", "stderr", "fd"})
+    if (name == own) return true;
   return false;
 }
 
@@ -98,6 +94,7 @@ bool ResolvePortName(std::string_view name, PortTarget& target) {
       target.path = "/dev/ttyS" + std::to_string(n - 1);
       return true;
     }
+    if (name == "." || name == ".." || OwnTerminalName(name)) return false;
     target.path = "/dev/" + std::string(name);
     return true;
   }
@@ -106,9 +103,7 @@ bool ResolvePortName(std::string_view name, PortTarget& target) {
     target.path = std::string(name);
     return true;
   }
-  if (HasDotDot(name)) return false;  // a kernel name never climbs out of /dev
-  target.path = "/dev/" + std::string(name);
-  return true;
+  return false;  // a relative name with '/' would leave /dev or reach into it
 }
 
 std::vector<std::string> SysfsSerialPorts(const std::string& sysClassTty, const std::string& dev) {
@@ -141,16 +136,17 @@ std::vector<SerialMapEntry> ListSerialMap() {
   const std::string folder = PortMapFolder();
   for (const std::string& name : DirectoryNames(folder)) {
     struct stat st {};
-    if (name.find('\\') != std::string::npos || ::stat((folder + "/" + name).c_str(), &st) != 0 ||
-        !S_ISCHR(st.st_mode))
-      continue;  // an alias whose device is not there
+    if (name.find('\\') != std::string::npos ||
+        CheckPortDevice(folder + "/" + name, &st) != ERROR_SUCCESS)
+      continue;  // an alias whose device is not there, or is no terminal
     if (!taken.insert(Upper(name)).second) continue;
     devices.insert(st.st_rdev);
     entries.push_back({"\\Device\\Alias" + name, name});
   }
   for (const std::string& kernel : SysfsSerialPorts("/sys/class/tty", "/dev")) {
     struct stat st {};
-    if (::stat(("/dev/" + kernel).c_str(), &st) == 0 && devices.count(st.st_rdev)) continue;
+    if (CheckPortDevice("/dev/" + kernel, &st) != ERROR_SUCCESS || devices.count(st.st_rdev))
+      continue;
     std::string port = kernel;
     // ttyS<n> is listed as COM<n+1> where nothing else has that name.
     if (kernel.rfind("ttyS", 0) == 0 && kernel.size() > 4 &&

@@ -92,10 +92,12 @@ DWORD LinesToModemStatus(int lines) {
 
 class TtyDevice final : public CommDevice {
  public:
-  TtyDevice(bool overlapped, UniqueFd fd, UniqueFd wake, bool modemLines, bool counts)
+  TtyDevice(bool overlapped, UniqueFd fd, UniqueFd wake, const TtySavedState& found,
+            bool modemLines, bool counts)
       : CommDevice(overlapped),
         fd_(std::move(fd)),
         wake_(std::move(wake)),
+        found_(found),
         modemLines_(modemLines),
         counts_(counts),
         markErrors_(modemLines) {
@@ -104,8 +106,12 @@ class TtyDevice final : public CommDevice {
 
   ~TtyDevice() override {
     // Normally LineStop has run (CloseHandle). A device that failed during
-    // open has no threads; its descriptors close here.
+    // open has no threads; it is given back and its descriptors close here.
+    if (fd_.Get() >= 0) GiveBack();
   }
+
+  // Exclusive use from here on (TIOCEXCL keeps out other opens but root's).
+  void TakeExclusive() { TtyExclusive(fd_.Get()); }
 
   // Applies raw mode with the settings a port has when opened, keeping the
   // device's current rate. Caller's thread, before the threads start.
@@ -264,11 +270,23 @@ class TtyDevice final : public CommDevice {
       std::this_thread::sleep_for(std::min<std::chrono::microseconds>(need, std::chrono::seconds(1)));
     }
     TtyFlush(fd_.Get(), false, true);
+    GiveBack();
     fd_.Reset();
     wake_.Reset();
   }
 
  private:
+  // The device as the open found it: its terminal settings (raw mode and
+  // the rate would otherwise outlive the close wherever another process
+  // keeps the device open, such as a getty or the far side's keeper) and
+  // without the exclusive flag (which would make every later open by
+  // anyone but root fail with EBUSY). Errors are ignored: a vanished
+  // device has nothing to give back.
+  void GiveBack() {
+    TtyRestore(fd_.Get(), found_);
+    TtyShared(fd_.Get());
+  }
+
   void Kick() {
     std::uint64_t one = 1;
     [[maybe_unused]] ssize_t n = ::write(wake_.Get(), &one, sizeof one);
@@ -452,6 +470,7 @@ class TtyDevice final : public CommDevice {
 
   UniqueFd fd_;
   UniqueFd wake_;
+  const TtySavedState found_;  // the terminal state before the open
   const bool modemLines_;
   const bool counts_;
   std::thread io_;
@@ -487,6 +506,13 @@ class TtyDevice final : public CommDevice {
 // Caller's thread. Acquires step by step; every failure closes what was
 // acquired (UniqueFd) and ownership passes to the device only at the end.
 std::shared_ptr<CommDevice> OpenTty(const std::string& path, bool overlapped, DWORD& error) {
+  // Only a terminal is ever opened: opening other devices can have effects
+  // of its own (a watchdog starts counting).
+  struct stat checked {};
+  if (DWORD e = CheckPortDevice(path, &checked)) {
+    error = e;
+    return nullptr;
+  }
   // Non-blocking, never the controlling terminal.
   UniqueFd fd(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
   if (fd.Get() < 0) {
@@ -495,8 +521,8 @@ std::shared_ptr<CommDevice> OpenTty(const std::string& path, bool overlapped, DW
     return nullptr;
   }
   struct stat st {};
-  if (::fstat(fd.Get(), &st) != 0 || !S_ISCHR(st.st_mode)) {
-    error = ERROR_FILE_NOT_FOUND;  // not a device at all: no such port
+  if (::fstat(fd.Get(), &st) != 0 || !S_ISCHR(st.st_mode) || st.st_rdev != checked.st_rdev) {
+    error = ERROR_FILE_NOT_FOUND;  // the name was changed to lead elsewhere meanwhile
     return nullptr;
   }
   // Exclusive: the lock keeps out every other open of this device, in this
@@ -505,12 +531,12 @@ std::shared_ptr<CommDevice> OpenTty(const std::string& path, bool overlapped, DW
     error = ErrnoToWin32(errno == EWOULDBLOCK ? EBUSY : errno);
     return nullptr;
   }
+  TtySavedState found;
   TtyLineConfig current;
-  if (int e = TtyRead(fd.Get(), current)) {
+  if (int e = TtySave(fd.Get(), found); e != 0 || (e = TtyRead(fd.Get(), current)) != 0) {
     error = (e == ENOTTY || e == EINVAL) ? ERROR_FILE_NOT_FOUND : ErrnoToWin32(e);  // not a terminal
     return nullptr;
   }
-  TtyExclusive(fd.Get());
   int lines = 0;
   const bool modemLines = TtyGetLines(fd.Get(), lines) == 0;
   TtyCounts counts;
@@ -522,12 +548,14 @@ std::shared_ptr<CommDevice> OpenTty(const std::string& path, bool overlapped, DW
   }
   std::shared_ptr<TtyDevice> device;
   try {
-    device = std::make_shared<TtyDevice>(overlapped, std::move(fd), std::move(wake), modemLines,
-                                         haveCounts);
+    device = std::make_shared<TtyDevice>(overlapped, std::move(fd), std::move(wake), found,
+                                         modemLines, haveCounts);
   } catch (const std::bad_alloc&) {
     error = ERROR_NOT_ENOUGH_MEMORY;
     return nullptr;
   }
+  // From here the device gives the terminal back on every path.
+  device->TakeExclusive();
   if (DWORD e = device->Configure(current.baud)) {
     error = e;
     return nullptr;

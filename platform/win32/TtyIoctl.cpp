@@ -8,6 +8,7 @@
 #include <linux/serial.h>
 
 #include <cerrno>
+#include <cstring>
 
 extern "C" int ioctl(int fd, unsigned long request, ...);
 
@@ -85,6 +86,21 @@ int TtyRead(int fd, TtyLineConfig& c) {
   return 0;
 }
 
+static_assert(sizeof(struct termios2) <= sizeof(TtySavedState::bytes));
+
+int TtySave(int fd, TtySavedState& state) {
+  struct termios2 t {};
+  if (ioctl(fd, TCGETS2, &t) != 0) return errno;
+  std::memcpy(state.bytes, &t, sizeof t);
+  return 0;
+}
+
+int TtyRestore(int fd, const TtySavedState& state) {
+  struct termios2 t {};
+  std::memcpy(&t, state.bytes, sizeof t);
+  return Call(ioctl(fd, TCSETS2, &t));
+}
+
 int TtyGetLines(int fd, int& lines) {
   int bits = 0;
   if (ioctl(fd, TIOCMGET, &bits) != 0) return errno;
@@ -126,6 +142,15 @@ int TtyGetCounts(int fd, TtyCounts& c) {
 int TtyOutQueue(int fd, int& bytes) { return Call(ioctl(fd, TIOCOUTQ, &bytes)); }
 
 int TtyExclusive(int fd) { return Call(ioctl(fd, TIOCEXCL)); }
+
+int TtyShared(int fd) { return Call(ioctl(fd, TIOCNXCL)); }
+
+int TtyIsExclusive(int fd, bool& exclusive) {
+  int flag = 0;
+  if (ioctl(fd, TIOCGEXCL, &flag) != 0) return errno;
+  exclusive = flag != 0;
+  return 0;
+}
 
 int TtyFlush(int fd, bool input, bool output) {
   if (!input && !output) return 0;

@@ -30,6 +30,14 @@ int TtyApply(int fd, const TtyLineConfig& config);
 // Reads the settings back; works on either side of a pseudo-terminal.
 int TtyRead(int fd, TtyLineConfig& config);
 
+// The whole terminal state as the kernel holds it (struct termios2), kept
+// to be put back when the device is given back.
+struct TtySavedState {
+  alignas(8) unsigned char bytes[64] = {};
+};
+int TtySave(int fd, TtySavedState& state);
+int TtyRestore(int fd, const TtySavedState& state);
+
 // Modem lines as TIOCM_* bits are mapped to these.
 constexpr int kTtyDtr = 0x01, kTtyRts = 0x02, kTtyCts = 0x04, kTtyDsr = 0x08,
               kTtyRing = 0x10, kTtyCarrier = 0x20;
@@ -47,6 +55,8 @@ int TtyGetCounts(int fd, TtyCounts& counts);
 
 int TtyOutQueue(int fd, int& bytes);  // TIOCOUTQ
 int TtyExclusive(int fd);             // TIOCEXCL
+int TtyShared(int fd);                // TIOCNXCL
+int TtyIsExclusive(int fd, bool& exclusive);  // TIOCGEXCL
 int TtyFlush(int fd, bool input, bool output);
 
 }  // namespace win32
