@@ -491,6 +491,25 @@ class TCustomComPort : public vcl::TComponent {
   // Closes whatever is still open without announcing anything; the
   // destructor's fall-back when ClosePort raised.
   void ForceClosed();
+  // User-interface thread. The event thread found the device gone (`error`
+  // is the system code) during the open numbered `generation`: the user is
+  // told once and the port closes as by ClosePort.
+  void DeviceLost(unsigned generation, DWORD error);
+  // User-interface thread, inside a catch block or with an exception in
+  // `error`: shows it, except a second report of the same lost device.
+  void ReportFailure(std::exception_ptr error);
+  static bool IsDeviceGone(const std::exception_ptr& error);
+  // True (once per open) for a failure caused by the device having gone
+  // away; later such failures are not shown again.
+  bool FirstReportOfLoss(const std::exception_ptr& error);
+
+  // Lets the event thread's queued notice find out whether the port still
+  // exists: the port clears the pointer when it is destroyed. Both run on
+  // the user-interface thread.
+  std::shared_ptr<TCustomComPort*> FSelf = std::make_shared<TCustomComPort*>(this);
+  unsigned FOpenGeneration = 0;  // counts the opens
+  bool FLossReported = false;    // the current open's lost device was shown
+  bool FClosing = false;         // inside ClosePort (its wait runs queued work)
 
   // Event threads let go by a ClosePort made from inside their dispatch.
   std::vector<TComThread*> FRetiredThreads;
@@ -580,6 +599,8 @@ class TComThread : public vcl::TThread {
   void ReportToUser(std::exception_ptr error);
 
   TCustomComPort* FOwnerPort;
+  std::shared_ptr<TCustomComPort*> FPortRef;  // see TCustomComPort::FSelf
+  unsigned FGeneration = 0;
   HANDLE FStopEvent = nullptr;
   TComEvents FReceivedEvents;
   std::atomic<std::thread::id> FThreadId{};

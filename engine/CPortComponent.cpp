@@ -167,6 +167,7 @@ TCustomComPort::TCustomComPort(vcl::TComponent* owner) : vcl::TComponent(owner) 
 }
 
 TCustomComPort::~TCustomComPort() {
+  *FSelf = nullptr;
   try {
     ClosePort();
   } catch (...) {
@@ -332,6 +333,8 @@ void TCustomComPort::OpenPort() {
   ReapRetiredThreads();
   HandleBeforeOpen();
   OpenDeviceHandle();
+  ++FOpenGeneration;
+  FLossReported = false;
   FConnected = true;
   try {
     ApplyAllSettings();
@@ -389,7 +392,12 @@ void TCustomComPort::StopEventThread() {
 // would hold its thread and handle until the program ends. The close runs to
 // the end and the refusal is raised afterwards.
 void TCustomComPort::ClosePort() {
-  if (!FConnected || HasState(vcl::csDesigning)) return;
+  if (!FConnected || HasState(vcl::csDesigning) || FClosing) return;
+  struct Closing {
+    bool& flag;
+    explicit Closing(bool& f) : flag(f) { flag = true; }
+    ~Closing() { flag = false; }
+  } closing(FClosing);
   HandleBeforeClose();
   std::exception_ptr abortError;
   try {
@@ -402,7 +410,67 @@ void TCustomComPort::ClosePort() {
   FConnected = false;
   ReapRetiredThreads();
   HandleAfterClose();
-  if (abortError) std::rethrow_exception(abortError);
+  // A device that has gone away refuses the cancel; the user has been told
+  // of the loss once already when the event thread noticed it.
+  if (abortError && (!IsDeviceGone(abortError) || FirstReportOfLoss(abortError)))
+    std::rethrow_exception(abortError);
+}
+
+// A device that vanished (unplugged, the far side of a pseudo-terminal
+// closed) fails every call with ERROR_DEVICE_NOT_CONNECTED.
+bool TCustomComPort::IsDeviceGone(const std::exception_ptr& error) {
+  try {
+    std::rethrow_exception(error);
+  } catch (const EComPort& e) {
+    return e.SystemErrorCode == static_cast<int>(ERROR_DEVICE_NOT_CONNECTED);
+  } catch (...) {
+    return false;
+  }
+}
+
+bool TCustomComPort::FirstReportOfLoss(const std::exception_ptr& error) {
+  if (!IsDeviceGone(error) || FLossReported) return false;
+  FLossReported = true;
+  return true;
+}
+
+void TCustomComPort::ReportFailure(std::exception_ptr error) {
+  if (IsDeviceGone(error) && !FirstReportOfLoss(error)) return;
+  try {
+    std::rethrow_exception(error);
+  } catch (...) {
+    try {
+      cport_detail::ReportCurrentException(this);
+    } catch (...) {
+    }
+  }
+}
+
+// The close comes first, so the box is shown over a window that already
+// shows the port closed; a close that the lost device refuses says nothing
+// more.
+void TCustomComPort::DeviceLost(unsigned generation, DWORD error) {
+  // Closed, reopened or being closed since (the close's wait for the
+  // thread runs queued work).
+  if (!FConnected || generation != FOpenGeneration || FClosing) return;
+  const std::exception_ptr lost =
+      std::make_exception_ptr(EComPort(ecWaitFailed, static_cast<int>(error)));
+  const bool tell = FirstReportOfLoss(lost);
+  try {
+    ClosePort();
+  } catch (...) {
+    ReportFailure(std::current_exception());
+  }
+  if (tell) {
+    try {
+      std::rethrow_exception(lost);
+    } catch (...) {
+      try {
+        cport_detail::ReportCurrentException(this);
+      } catch (...) {
+      }
+    }
+  }
 }
 
 void TCustomComPort::HandleBeforeOpen() { FireBeforeOpen(); }

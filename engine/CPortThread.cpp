@@ -13,15 +13,6 @@ namespace {
 constexpr TComEvent kDispatchOrder[] = {evError, evRxChar, evTxEmpty, evBreak, evRing,
                                         evCTS,   evDSR,    evRxFlag,  evRLSD,  evRx80Full};
 
-// Reports the exception being handled; the display itself must not end the
-// dispatch. User-interface thread, inside a catch block.
-void ReportQuietly(vcl::TObject* sender) {
-  try {
-    cport_detail::ReportCurrentException(sender);
-  } catch (...) {
-  }
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -29,7 +20,11 @@ void ReportQuietly(vcl::TObject* sender) {
 
 // Runs on the thread that opens the port, after the device is open and its
 // settings are applied.
-TComThread::TComThread(TCustomComPort* port) : vcl::TThread(true), FOwnerPort(port) {
+TComThread::TComThread(TCustomComPort* port)
+    : vcl::TThread(true),
+      FOwnerPort(port),
+      FPortRef(port->FSelf),
+      FGeneration(port->FOpenGeneration) {
   FStopEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   SetPriority(port->EventPriority());
   SetCommMask(port->DeviceHandle(), EventsToMask(port->Events()));
@@ -118,7 +113,7 @@ void TComThread::Execute() {
       FReceivedEvents = MaskToEvents(mask);
       DeliverEvents();
       if (FDetached) break;  // the port was closed from inside the dispatch
-    } else if (++failedCompletions == 2) {
+    } else if (GetLastError() == ERROR_DEVICE_NOT_CONNECTED || ++failedCompletions == 2) {
       failed = true;
       failure = GetLastError();
       break;
@@ -141,7 +136,18 @@ void TComThread::Execute() {
     if (maskCleared) GetOverlappedResult(device, &overlapped, &bytes, TRUE);
   }
   if (overlapped.hEvent) CloseHandle(overlapped.hEvent);
-  if (failed) ReportToUser(std::make_exception_ptr(EComPort(ecWaitFailed, static_cast<int>(failure))));
+  if (failed && failure == ERROR_DEVICE_NOT_CONNECTED) {
+    // The device is gone: the port closes itself on the user-interface
+    // thread, which tells the user once. Queued, not synchronised: that
+    // close waits for this thread's end.
+    std::shared_ptr<TCustomComPort*> port = FPortRef;
+    const unsigned generation = FGeneration;
+    vcl::TThread::Queue([port, generation, failure] {
+      if (*port) (*port)->DeviceLost(generation, failure);
+    });
+  } else if (failed) {
+    ReportToUser(std::make_exception_ptr(EComPort(ecWaitFailed, static_cast<int>(failure))));
+  }
 }
 
 // Event thread. The mode is read at every batch; it cannot change while the
@@ -177,7 +183,7 @@ void TComThread::RunEventHandlers() {
       FOwnerPort->HandleEvent(event);
     } catch (...) {
       if (onUserInterface)
-        ReportQuietly(FOwnerPort);
+        FOwnerPort->ReportFailure(std::current_exception());
       else
         ReportToUser(std::current_exception());
     }
@@ -195,13 +201,7 @@ void TComThread::ForwardEventsToWindow() {
 // Event thread: blocks until the user-interface thread has shown the error.
 void TComThread::ReportToUser(std::exception_ptr error) {
   try {
-    vcl::TThread::Synchronize([this, error] {
-      try {
-        std::rethrow_exception(error);
-      } catch (...) {
-        ReportQuietly(FOwnerPort);
-      }
-    });
+    vcl::TThread::Synchronize([this, error] { FOwnerPort->ReportFailure(error); });
   } catch (...) {
   }
 }
@@ -233,7 +233,7 @@ void TCustomComPort::NotifyWindowProc(vcl::TMessage& message) {
       default: break;
     }
   } catch (...) {
-    ReportQuietly(this);
+    ReportFailure(std::current_exception());
   }
 }
 

@@ -8,7 +8,11 @@ namespace win32 {
 namespace {
 
 constexpr DWORD kAllEvents = 0x1FFF;  // EV_RXCHAR .. EV_EVENT2
-constexpr DWORD kLineStatusErrors = CE_RXPARITY | CE_FRAME | CE_OVERRUN;
+// The errors EV_ERR announces. The Windows driver raises EV_ERR for the
+// line-status errors alone (CE_FRAME, CE_OVERRUN, CE_RXPARITY); here input
+// lost because the queue was full (CE_RXOVER) raises it too, so that a
+// program waiting for events learns that bytes are missing.
+constexpr DWORD kErrorEventBits = CE_RXPARITY | CE_FRAME | CE_OVERRUN | CE_RXOVER;
 
 DWORD DtrControl(const DCB& d) { return d.Flags & DCB_fDtrControlMask; }
 DWORD RtsControl(const DCB& d) { return d.Flags & DCB_fRtsControlMask; }
@@ -114,6 +118,7 @@ void CommDevice::Signal(DWORD events) {
   history_ |= events & mask_;
   if (waitOv_ != nullptr && history_ != 0) {
     *waitMask_ = history_;
+    Announced(history_);
     history_ = 0;
     OVERLAPPED* ov = waitOv_;
     waitOv_ = nullptr;
@@ -144,6 +149,16 @@ void CommDevice::AbortAll(DWORD code, bool reads, bool writes, bool wait) {
     waitMask_ = nullptr;
     Complete(ov, code, 0);
   }
+}
+
+void CommDevice::RaiseErrors(DWORD ceBits) {
+  LatchErrors(ceBits);
+  if (mask_ & EV_ERR) unannounced_ |= ceBits & kErrorEventBits;
+  Signal((ceBits & kErrorEventBits) ? EV_ERR : 0);
+}
+
+void CommDevice::Announced(DWORD events) {
+  if (events & EV_ERR) unannounced_ = 0;
 }
 
 void CommDevice::LatchErrors(DWORD ceBits) {
@@ -374,7 +389,7 @@ void CommDevice::Deliver(const BYTE* data, std::size_t count) {
   std::size_t room = before < inCapacity_ ? inCapacity_ - before : 0;
   std::size_t take = std::min(room, count);
   input_.Push(data, take);
-  if (take < count) LatchErrors(CE_RXOVER);  // the rest is lost
+  if (take < count) RaiseErrors(CE_RXOVER);  // the rest is lost
   const std::size_t full80 = inCapacity_ - inCapacity_ / 5;
   if (before < full80 && input_.size() >= full80) Signal(EV_RX80FULL);
 }
@@ -426,8 +441,7 @@ void CommDevice::OnErrorByte(DWORD ceBits, BYTE byte) {
   if (closed_ || vanished_ != 0) return;
   if ((ceBits & (CE_RXPARITY | CE_FRAME)) && Has(dcb_, DCB_fErrorChar) && Has(dcb_, DCB_fParity))
     byte = static_cast<BYTE>(dcb_.ErrorChar);
-  LatchErrors(ceBits);
-  Signal((ceBits & kLineStatusErrors) ? EV_ERR : 0);
+  RaiseErrors(ceBits);
   OnBytes(&byte, 1);
 }
 
@@ -440,8 +454,7 @@ void CommDevice::OnBreak() {
 
 void CommDevice::OnLineErrors(DWORD ceBits) {
   if (closed_ || vanished_ != 0 || ceBits == 0) return;
-  LatchErrors(ceBits);
-  Signal((ceBits & kLineStatusErrors) ? EV_ERR : 0);
+  RaiseErrors(ceBits);
   Update();
 }
 
@@ -556,6 +569,8 @@ DWORD CommDevice::SetMask(DWORD mask) {
   if (mask & ~kAllEvents) return ERROR_INVALID_PARAMETER;
   mask_ = mask;
   history_ = 0;
+  unannounced_ = 0;
+  carried_ = 0;
   AbortAll(ERROR_SUCCESS, false, false, true);
   return ERROR_SUCCESS;
 }
@@ -570,6 +585,7 @@ DWORD CommDevice::StartWaitEvent(DWORD* mask, OVERLAPPED* ov) {
   StartOverlapped(ov);
   if (history_ != 0) {
     *mask = history_;
+    Announced(history_);
     history_ = 0;
     Complete(ov, ERROR_SUCCESS, 0);
     return ERROR_SUCCESS;
@@ -634,8 +650,14 @@ DWORD CommDevice::ClearError(DWORD* errors, COMSTAT* stat) {
   if (DWORD e = Usable()) return e;
   LineFetch();
   if (DWORD e = Usable()) return e;
-  if (errors != nullptr) *errors = errors_;
+  // Errors whose EV_ERR has not reached a wait yet are reported again by
+  // the next call after it has: a program that reads its input (and with
+  // it these bits) between two event batches still learns of them when it
+  // handles the EV_ERR. Windows clears them here for good.
+  const DWORD report = errors_ | carried_;
+  if (errors != nullptr) *errors = report;
   errors_ = 0;
+  carried_ = (history_ & EV_ERR) ? report & unannounced_ : 0;
   if (stat != nullptr) {
     DWORD unqueued = 0;
     for (const Write& w : writes_) unqueued += w.count - w.queued;

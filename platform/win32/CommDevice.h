@@ -184,6 +184,10 @@ class CommDevice : public KernelObject {
   void Signal(DWORD events);
   void Deliver(const BYTE* data, std::size_t count);
   void LatchErrors(DWORD ceBits);
+  // Latches errors and fires EV_ERR for those it announces.
+  void RaiseErrors(DWORD ceBits);
+  // A wait completed with `events`.
+  void Announced(DWORD events);
   void AbortAll(DWORD code, bool reads, bool writes, bool wait);
   bool ServiceReads(Clock::time_point now);
   bool ServiceWrites(Clock::time_point now);
@@ -200,6 +204,8 @@ class CommDevice : public KernelObject {
   DWORD mask_ = 0;
   DWORD history_ = 0;
   DWORD errors_ = 0;
+  DWORD unannounced_ = 0;  // errors raised since EV_ERR last reached a wait
+  DWORD carried_ = 0;      // errors ClearCommError reports again (see ClearError)
   DWORD modem_ = 0;
   OVERLAPPED* waitOv_ = nullptr;
   DWORD* waitMask_ = nullptr;

@@ -368,8 +368,9 @@ class TtyDevice final : public CommDevice {
     if (room == 0) return;
     ssize_t n = ::read(fd_.Get(), buffer.data(), room);
     if (n > 0) {
-      Parse(buffer.data(), static_cast<std::size_t>(n));
+      // Bytes lost to an overrun were lost before these: reported first.
       if (counts_) CheckCounters(false);
+      Parse(buffer.data(), static_cast<std::size_t>(n));
     } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
       // End of file or EIO: the far side of a pseudo-terminal closed, or the
       // device was unplugged.

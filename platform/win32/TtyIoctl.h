@@ -52,6 +52,10 @@ struct TtyCounts {
   int frame = 0, overrun = 0, parity = 0, brk = 0, bufOverrun = 0;
 };
 int TtyGetCounts(int fd, TtyCounts& counts);
+// Tests stand in for the kernel's counters, which a pseudo-terminal does
+// not keep; nullptr goes back to TIOCGICOUNT.
+using TtyCountsSource = int (*)(int fd, TtyCounts& counts);
+void SetTtyCountsSource(TtyCountsSource source);
 
 int TtyOutQueue(int fd, int& bytes);  // TIOCOUTQ
 int TtyExclusive(int fd);             // TIOCEXCL

@@ -3,6 +3,8 @@
 // and a port destroyed while a handler refuses the close.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "EngineTestSupport.h"
 
 namespace {
@@ -107,33 +109,71 @@ TEST_P(Lifecycle, AHandlersExceptionIsShownAndDeliveryGoesOn) {
   EXPECT_EQ(shown.Count(), 1u);
 }
 
-// The device disappears while open: the pending wait fails, the next one
-// cannot start, the thread ends without spinning and the user sees why. The
-// close still runs to the end although the device refuses the cancel.
-TEST_P(Lifecycle, AnUnpluggedDeviceEndsTheThreadAndTheUserIsTold) {
-  ShownErrors shown;
-  RecordPortEvents(*port_, rec_);
-  port_->OpenPort();
-  rec_.Clear();
-  device_->Unplug();
-  // The failure is shown after the loop has ended.
-  ASSERT_TRUE(Pump([&] { return shown.Count() > 0; }));
-  EXPECT_EQ(shown.Messages(), std::vector<std::string>{"WaitForEvent method failed (win error code: 1167)"});
-  const std::size_t waits = CallsOf(*device_, "WaitCommEvent").size();
-  EXPECT_LE(waits, 3u);
-  std::string text;
-  EXPECT_THROW(port_->ReceiveText(text, 1), EComPort);
-  try {
+// The device disappears while open: the thread ends without spinning, the
+// port closes itself on the user-interface thread as ClosePort closes it,
+// and the user is told exactly once, also when a handler's read and the
+// close's cancel fail on the missing device too. Once the device is back,
+// the port opens again.
+TEST_P(Lifecycle, AnUnpluggedDeviceClosesThePortWithOneMessage) {
+  enum Way { kIdle, kReadingHandler, kClosedByHand };
+  for (Way way : {kIdle, kReadingHandler, kClosedByHand}) {
+    SCOPED_TRACE(way == kIdle ? "idle" : way == kReadingHandler ? "reading handler" : "closed by hand");
+    ShownErrors shown;
+    RecordPortEvents(*port_, rec_);
+    auto link = MakeRecordingLink(rec_, false);
+    port_->AttachLink(link.get());
+    if (way == kReadingHandler) {
+      // The device goes while the handler reads what was announced.
+      port_->OnRxChar = TRxCharEvent(
+          [this](vcl::TObject*, int count) {
+            device_->Unplug();
+            std::string text;
+            port_->ReceiveText(text, count);
+          },
+          nullptr);
+    }
+    port_->OpenPort();
+    rec_.Clear();
+    std::vector<std::string> expected{"WaitForEvent method failed (win error code: 1167)"};
+    if (way == kReadingHandler) {
+      device_->Feed("x");
+      expected = {"ReadFile function failed (win error code: 1167)"};
+    } else {
+      device_->Unplug();
+    }
+    if (way == kClosedByHand) {
+      // Closed before the thread's notice is handled: the close reports the
+      // loss, and the notice finds the port closed.
+      try {
+        port_->ClosePort();
+        ADD_FAILURE() << "the cancel cannot succeed on a missing device";
+      } catch (const EComPort& e) {
+        EXPECT_EQ(e.EngineCode, ecPurgeFailed);
+        EXPECT_EQ(e.SystemErrorCode, 1167);
+      }
+      vcl::CheckSynchronize();
+      expected.clear();
+    } else {
+      ASSERT_TRUE(Pump([&] { return !port_->Connected() && shown.Count() > 0; }));
+      vcl::CheckSynchronize();
+      const auto entries = rec_.Entries();
+      for (const char* heard : {"link.CTS=0", "link.DSR=0", "link.RLSD=0", "BeforeClose", "link.Conn=0"})
+        EXPECT_NE(std::find(entries.begin(), entries.end(), heard), entries.end()) << heard;
+      EXPECT_EQ(entries.back(), "AfterClose");
+    }
+    EXPECT_FALSE(port_->Connected());
+    EXPECT_EQ(port_->DeviceHandle(), INVALID_HANDLE_VALUE);
+    EXPECT_LE(CallsOf(*device_, "WaitCommEvent").size(), 3u) << "no spinning";
+    EXPECT_NO_THROW(port_->ClosePort());
+
+    // The device is back (plugged in again under its name): it opens.
+    port_->DetachLink(link.get());
+    device_ = win32::VirtualDevice::Register(name_);
+    EXPECT_NO_THROW(port_->OpenPort());
+    EXPECT_TRUE(port_->Connected());
     port_->ClosePort();
-    ADD_FAILURE() << "the cancel cannot succeed on a missing device";
-  } catch (const EComPort& e) {
-    EXPECT_EQ(e.EngineCode, ecPurgeFailed);
-    EXPECT_EQ(e.SystemErrorCode, 1167);
+    EXPECT_EQ(shown.Messages(), expected) << "one message, and none for the close";
   }
-  EXPECT_FALSE(port_->Connected());
-  EXPECT_EQ(port_->DeviceHandle(), INVALID_HANDLE_VALUE);
-  EXPECT_EQ(rec_.Entries().back(), "AfterClose");
-  EXPECT_EQ(CallsOf(*device_, "WaitCommEvent").size(), waits);
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, Lifecycle, ::testing::Values(smThreadSync, smWindowSync, smNone),
